@@ -22,14 +22,13 @@ int main(int argc, char *argv[])
 	char record[buffer_size];
 	int length = compose_record(record, extent, vertical_dots, argv[7],
 	    argv[8], argv[9]);
+	// A record that did not reach its reader must not pass for success:
+	// the write and the flush in fclose are both checked.
 	int failed = length < 0;
 	if (!failed) {
-		fwrite(record, 1, length, stdout);
-		putchar('\n');
+		record[length++] = '\n';
+		failed = fwrite(record, 1, length, stdout) != (size_t)length;
 	}
-	// A record that did not reach its reader must not pass for success.
-	if (fflush(stdout) != 0 || ferror(stdout))
-		failed = 1;
 	if (fclose(stdout) != 0)
 		failed = 1;
 	if (failed) {

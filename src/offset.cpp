@@ -1,4 +1,5 @@
 // The vertical page offset.
+#include "extended.h"
 #include "morvane.h"
 
 constexpr float dots_per_inch = 300;
@@ -9,7 +10,9 @@ constexpr double vertical_margin = 0.11811023622047245;
 
 double vertical_offset(float height, double vertical_dots)
 {
-	long double down = (long double)vertical_dots / dots_per_inch;
-	long double up = (long double)height / points_per_inch_negated;
-	return (double)(down + up + (long double)vertical_margin);
+	extended down = divide(from_double(vertical_dots),
+	    from_float(dots_per_inch));
+	extended up = divide(from_float(height),
+	    from_float(points_per_inch_negated));
+	return to_double(add(add(down, up), from_double(vertical_margin)));
 }
