@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "extended.h"
+#include "test_random.h"
 
 namespace {
 
@@ -30,14 +31,6 @@ bool same_value(extended x, long double hardware)
 {
 	long double ours = to_hardware(x);
 	return memcmp(&ours, &hardware, 10) == 0;
-}
-
-uint64_t next_random(uint64_t &state)
-{
-	uint64_t z = (state += UINT64_C(0x9e3779b97f4a7c15));
-	z = (z ^ (z >> 30)) * UINT64_C(0xbf58476d1ce4e5b9);
-	z = (z ^ (z >> 27)) * UINT64_C(0x94d049bb133111eb);
-	return z ^ (z >> 31);
 }
 
 // A finite operand, or now and then a zero, an infinity or a NaN.

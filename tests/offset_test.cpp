@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "morvane.h"
+#include "test_random.h"
 
 namespace {
 
@@ -73,15 +74,7 @@ TEST(vertical_offset, prints_the_extended_result)
 		    << c.vertical_dots;
 }
 
-// splitmix64: a fixed sequence, so that every run checks the same inputs.
-uint64_t next_random(uint64_t &state)
-{
-	uint64_t z = (state += UINT64_C(0x9e3779b97f4a7c15));
-	z = (z ^ (z >> 30)) * UINT64_C(0xbf58476d1ce4e5b9);
-	z = (z ^ (z >> 27)) * UINT64_C(0x94d049bb133111eb);
-	return z ^ (z >> 31);
-}
-
+#if LDBL_MANT_DIG == 64
 float float_from_bits(uint32_t bits)
 {
 	float value;
@@ -89,19 +82,18 @@ float float_from_bits(uint32_t bits)
 	return value;
 }
 
-#if LDBL_MANT_DIG == 64
 double hardware_offset(float height, double vertical_dots)
 {
 	long double down = (long double)vertical_dots / 300.0f;
 	long double up = (long double)height / -72.0f;
 	return (double)(down + up + (long double)margin);
 }
-#endif
 
 bool same_bits(double a, double b)
 {
 	return memcmp(&a, &b, sizeof a) == 0;
 }
+#endif
 
 constexpr int random_inputs = 400000;
 constexpr int tie_inputs = 100000;
