@@ -112,6 +112,8 @@ extended divide(extended a, extended b)
 		return {extended_infinite, negative, 0, integer_bit};
 	if (a.kind == extended_zero || b.kind == extended_infinite)
 		return {extended_zero, negative, 0, 0};
+	// 66 or 67 quotient bits, at least two below the 64 that stay, and
+	// the remainder as the sticky bit.
 	uint128 numerator = (uint128)a.significand << 64;
 	uint128 quotient = numerator / b.significand;
 	uint128 remainder = numerator % b.significand;
