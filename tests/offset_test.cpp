@@ -59,6 +59,7 @@ TEST(vertical_offset, prints_the_extended_result)
 		{0, -NAN, "-nan"},
 		{-NAN, 0, "-nan"},
 		{NAN, -NAN, "nan"},
+		{-NAN, NAN, "nan"},
 		{-NAN, -NAN, "-nan"},
 		{-NAN, from_bits(0x7ff8000000000001), "nan"},
 		{-NAN, from_bits(0xfff8000000000001), "-nan"},
