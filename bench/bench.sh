@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Measures the two costs that matter in a print job:
 #   start-up: instructions of one run on a one-line page-size file, against
 #             an empty C program, both counted by callgrind;

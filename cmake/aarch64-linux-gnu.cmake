@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds for 64-bit ARM Linux with Debian's g++-aarch64-linux-gnu;
 # the tests run under qemu-user (Debian package qemu-user) with the cross
 # sysroot as its library prefix.

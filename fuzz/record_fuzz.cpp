@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the page-size scan and the record composer together.
 //
 // An input is a page-size file, optionally followed by two zero bytes and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arithmetic in the x87 extended format.
 //
 // Its operands here come from doubles and floats divided by 300 and by 72,

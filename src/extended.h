@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The x87 extended format, computed with integers: a sign, a 64-bit
 // significand with an explicit integer bit, an exponent wider than any
 // result here needs, and rounding to nearest with ties to even. Every

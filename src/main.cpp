@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // morvane: prints the command record that prepares a PostScript file for
 // its page size.
 #include <cstdio>

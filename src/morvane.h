@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // morvane: reads a page size and prints the command record for a print job.
 #ifndef MORVANE_H
 #define MORVANE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vertical page offset.
 #include "extended.h"
 #include "morvane.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command record.
 #include <cstdio>
 

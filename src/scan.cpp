@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page-size file scan.
 #include <cstdio>
 #include <cstring>

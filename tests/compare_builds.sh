@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs two builds of morvane on the same inputs and fails when their
 # outputs differ in any byte: the record must be the same on every
 # architecture. The inputs include offsets next to a rounding tie of the

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the morvane executable and compares its standard output, standard
 # error and exit status byte for byte with what each case expects.
 # Usage: end_to_end.sh MORVANE [EMULATOR...]

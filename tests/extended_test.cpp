@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each operation of the extended format against the hardware's long double,
 // where long double is the x87 extended format.
 #include <cfloat>

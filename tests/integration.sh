@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the record the way a print job does, with the real pstops (psutils)
 # and cp: pstops must accept the arguments and translate the page by the
 # printed offsets times 72 points, and the copy record must copy the input

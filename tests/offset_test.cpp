@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vertical offset: fixed cases on every architecture, and agreement bit
 // for bit with the x87 extended format where long double is that format.
 #include <cfloat>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page-size file scan, run over in-memory files.
 #include <cmath>
 #include <cstdio>

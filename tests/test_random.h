@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // splitmix64: a fixed sequence of 64-bit numbers, so that every run of a
 // test checks the same inputs.
 #ifndef TEST_RANDOM_H
