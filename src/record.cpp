@@ -2,9 +2,17 @@
 // The command record.
 #include <cstdio>
 
+#include "extended.h"
 #include "morvane.h"
 
 constexpr double horizontal_offset = -0.06;
+
+// Widens exactly. A NaN keeps its sign, as on x86-64, also where the
+// processor's own conversion gives the default NaN instead (MIPS).
+static double widen(float value)
+{
+	return to_double(from_float(value));
+}
 
 int compose_record(char record[buffer_size], page_extent extent,
     double vertical_dots, const char *tool_command, const char *input_path,
@@ -18,7 +26,7 @@ int compose_record(char record[buffer_size], page_extent extent,
 	else
 		length = snprintf(record, buffer_size,
 		    "PSCOMMAND=%s\nCMDARGV=-w%f -h%f 1:0@1.0(%fin,%fin) %s %s",
-		    tool_command, (double)extent.width, (double)extent.height,
+		    tool_command, widen(extent.width), widen(extent.height),
 		    horizontal_offset,
 		    vertical_offset(extent.height, vertical_dots), input_path,
 		    output_path);

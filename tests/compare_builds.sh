@@ -19,7 +19,7 @@ awk 'BEGIN {
 			t = k / 1000 + 0.0000005
 			printf "%s %.17g\n", h[i], 300 * (t + h[i] / 72 - margin)
 		}
-		printf "%s 0\n%s inf\n%s -nan\n%s 1e308\n", h[i], h[i], h[i], h[i]
+		printf "%s 0\n%s inf\n%s -nan\n%s nan(0x5)\n%s 1e308\n", h[i], h[i], h[i], h[i], h[i]
 	}
 }' >"$tmp/inputs"
 

@@ -51,6 +51,8 @@ TEST(scan_page_size, reads_the_leading_page_size_lines)
 		{"no closing bracket", "PageSize [595 842\n", 0, 0},
 		{"closing bracket only before the opening",
 		    "PageSize ] 595 842 [\n", 0, 0},
+		{"closing bracket just before the opening",
+		    "PageSize ][595 842\n", 0, 0},
 		{"two pairs", "PageSize [595 842] [612 792]\n", 595, 842},
 		{"later line without brackets replaces",
 		    "PageSize [595 842]\nPageSize\n", 0, 0},
