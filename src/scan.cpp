@@ -46,17 +46,23 @@ static page_extent parse_extent(char *selected)
 
 page_extent scan_page_size(FILE *stream)
 {
-	char line[buffer_size];
-	char selected[buffer_size] = {0};
+	char buffers[2][buffer_size];
+	char *line = buffers[0];
+	char *selected = buffers[1];
 	long length;
 
+	selected[0] = '\0';
 	while ((length = read_line(line, stream)) > 0 &&
 	    strstr(line, "PageSize") != nullptr) {
-		strcpy(selected, line);
 		// An accepted line that was cut short is dropped through its
 		// line feed, so that the next read starts on the next line.
 		if (length == buffer_size - 1 && line[length - 1] != '\n')
 			skip_rest_of_line(stream);
+		// The accepted line becomes the selected one, and the next line
+		// is read over the one it replaces.
+		char *accepted = line;
+		line = selected;
+		selected = accepted;
 	}
 	fclose(stream);
 	return parse_extent(selected);
