@@ -3,7 +3,8 @@
 # Runs the record the way a print job does, with the real pstops (psutils)
 # and cp: pstops must accept the arguments and translate the page by the
 # printed offsets times 72 points, and the copy record must copy the input
-# byte for byte. Exits 77 (skipped) where pstops is not installed.
+# byte for byte. Exits 77 (skipped) where pstops is not installed, and adds
+# the reason to the file that MORVANE_SKIP_REASONS names, if it is set.
 # Usage: integration.sh MORVANE [EMULATOR...]
 set -u
 [ $# -ge 1 ] || { echo "usage: $0 morvane [emulator...]" >&2; exit 2; }
@@ -11,7 +12,8 @@ morvane=$1
 shift
 emulator="$*"
 if ! command -v pstops >/dev/null 2>&1; then
-	echo "pstops is not installed (Debian package psutils): skipped"
+	echo "integration: skipped, pstops is not installed (Debian package psutils)" |
+	    tee -a "${MORVANE_SKIP_REASONS:-/dev/null}"
 	exit 77
 fi
 
