@@ -6,7 +6,7 @@
 #   scan:     time and peak memory on a 100 MiB page-size file of one
 #             repeated "PageSize" line, against wc -l on the same file.
 # Needs valgrind, hyperfine and GNU time (Debian: valgrind hyperfine time).
-# Usage: bench/bench.sh [BUILD_DIR]   (default: build)
+# Usage: bench/bench.sh [DIR]   (the folder that holds morvane; default: build)
 set -eu
 build=${1:-build}
 morvane=$(cd "$build" && pwd)/morvane
@@ -28,11 +28,7 @@ ours=$(instructions "$morvane" - - - - - 150 pstops in.ps out.ps "$tmp/one")
 echo "empty C program: $base"
 echo "morvane:         $ours"
 awk -v a="$ours" -v b="$base" 'BEGIN { printf "ratio:           %.3f (target <= 1.25)\n", a / b }'
-if ldd "$morvane" | grep -q 'libstdc++'; then
-	echo "libstdc++ is loaded at run time"
-else
-	echo "libstdc++ is not loaded at run time"
-fi
+echo "loaded at run time: $(ldd "$morvane" | awk '$1 !~ /^(linux-vdso|\/)/ { printf "%s ", $1 }')"
 
 echo "== scan of 100 MiB"
 line='<< /PageSize [595 842] >> setpagedevice'
