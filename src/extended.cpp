@@ -5,6 +5,7 @@
 // so no intermediate result leaves the exponent range of the format: it
 // needs no overflow or subnormal handling of its own, only the final
 // rounding to double does.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -287,8 +288,10 @@ double to_double(extended x)
 	    (x.kind == extended_finite && x.exponent > 1023))
 		bits |= infinity;
 	else if (x.kind == extended_finite) {
-		// Below 2^-1022 every halving of the value keeps one bit less.
-		int shift = x.exponent >= -1022 ? 11 : 11 - 1022 - x.exponent;
+		// Below 2^-1022 every halving of the value keeps one bit less,
+		// and from 2^-1087 down none is left: the shift stays within
+		// 11 to 76, however small the exponent.
+		int shift = 11 + std::clamp(-1022 - x.exponent, 0, 65);
 		uint64_t kept = shift_right_rounded({0, x.significand},
 		    shift).low;
 		// The integer bit, and a carry out of the fraction, move into
