@@ -11,34 +11,11 @@ set -u
 morvane=$1
 shift
 emulator="$*"
-if ! command -v pstops >/dev/null 2>&1; then
-	echo "integration: skipped, pstops is not installed (Debian package psutils)" |
-	    tee -a "${MORVANE_SKIP_REASONS:-/dev/null}"
-	exit 77
-fi
+. "$(dirname "$0")/common.sh"
+needs integration pstops psutils
 
 tmp=$(mktemp -d) || exit 2
 trap 'rm -rf "$tmp"' EXIT
-passed=0
-failed=0
-fail() {
-	failed=$((failed + 1))
-	echo "FAIL: $*"
-}
-
-# The caller: the value after "PSCOMMAND=" is the command, the value after
-# "CMDARGV=" its word-split arguments.
-run_record() {
-	command=$(printf '%s\n' "$1" | sed -n 's/^PSCOMMAND=//p')
-	arguments=$(printf '%s\n' "$1" | sed -n 's/^CMDARGV=//p')
-	set -f
-	# shellcheck disable=SC2086
-	"$command" $arguments
-	status=$?
-	set +f
-	return $status
-}
-
 input="$tmp/in.ps"
 cat >"$input" <<'PS'
 %!PS-Adobe-3.0
@@ -93,5 +70,4 @@ else
 	fail "copy record: '$record'"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
