@@ -61,6 +61,10 @@ check "empty file" 0 'PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\n' '' \
 	1 2 3 4 5 150 pstops in.ps out.ps "$empty"
 check "directory" 0 'PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\n' '' \
 	1 2 3 4 5 150 pstops in.ps out.ps "$tmp"
+# The search for "]" stops at the end of the line.
+printf 'PageSize [' >"$tmp/open"
+check "opening bracket ends the file" 0 'PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\n' '' \
+	1 2 3 4 5 150 pstops in.ps out.ps "$tmp/open"
 check "endless zero bytes" 0 'PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\n' '' \
 	1 2 3 4 5 150 pstops in.ps out.ps /dev/zero
 

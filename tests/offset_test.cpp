@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -31,8 +33,22 @@ double from_bits(uint64_t bits)
 	return value;
 }
 
+uint64_t bits(double value)
+{
+	uint64_t bits;
+	memcpy(&bits, &value, sizeof bits);
+	return bits;
+}
+
 TEST(vertical_offset, prints_the_extended_result)
 {
+	// A NaN with every payload bit set, read as the operand is. On MIPS
+	// it is the platform's default NaN, read as x86-64's: then it cannot
+	// win over the other NaN, and the sign is lost.
+	const double full_nan = strtod("-nan(0x7ffffffffffff)", nullptr);
+	const double default_nan = std::numeric_limits<double>::quiet_NaN();
+	const bool full_is_default =
+	    (bits(full_nan) << 1) == (bits(default_nan) << 1);
 	const struct {
 		float height;
 		double vertical_dots;
@@ -49,6 +65,8 @@ TEST(vertical_offset, prints_the_extended_result)
 		// Subnormal and large operands.
 		{1e-40f, 5e-324, "0.118110"},
 		{0, 3e6, "10000.118110"},
+		// The two quotients nearly cancel: the sum needs 97 bits.
+		{72000000, 300000000.45, "0.119610"},
 		{-7.2e6f, 0, "100000.118110"},
 		// 1 less a tiny part rounds up to all ones and carries into
 		// the next power of two.
@@ -67,6 +85,7 @@ TEST(vertical_offset, prints_the_extended_result)
 		{-NAN, -NAN, "-nan"},
 		{-NAN, from_bits(0x7ff8000000000001), "nan"},
 		{-NAN, from_bits(0xfff8000000000001), "-nan"},
+		{NAN, full_nan, full_is_default ? "nan" : "-nan"},
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(printed(vertical_offset(c.height, c.vertical_dots)),
