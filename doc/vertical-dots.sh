@@ -27,14 +27,17 @@ done | awk '
 		printf "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" font-family=\"sans-serif\" font-size=\"12\">\n", 40 + 260 * NR, y(low) + 20
 		printf "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
 		for (i = 1; i <= NR; i++) {
+			# The top left corners of the sheet and of the page.
 			x = 40 + 260 * (i - 1)
+			page_x = x + 72 * ox[i] / 5
+			page_y = y(72 * oy[i] + h[i])
 			printf "<text x=\"%d\" y=\"18\" font-weight=\"bold\">VERTICAL_DOTS %s</text>\n", x, dots[i]
 			printf "<text x=\"%d\" y=\"34\">offset %s in</text>\n", x, oy[i]
 			printf "<text x=\"%d\" y=\"50\">page top %.1f mm above the bottom</text>\n", x, (72 * oy[i] + h[i]) / 72 * 25.4
 			printf "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"black\" stroke-width=\"2\"/>\n", x, y(h[i]), w[i] / 5, h[i] / 5
 			printf "<text x=\"%.1f\" y=\"%.1f\">A4 sheet</text>\n", x + 4, y(h[i]) + 16
-			printf "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#3070c0\" fill-opacity=\"0.3\" stroke=\"#3070c0\" stroke-dasharray=\"6 3\"/>\n", x + 72 * ox[i] / 5, y(72 * oy[i] + h[i]), w[i] / 5, h[i] / 5
-			printf "<text x=\"%.1f\" y=\"%.1f\" fill=\"#1a4a8a\">page</text>\n", x + 72 * ox[i] / 5 + 4, y(72 * oy[i] + h[i]) + 32
+			printf "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#3070c0\" fill-opacity=\"0.3\" stroke=\"#3070c0\" stroke-dasharray=\"6 3\"/>\n", page_x, page_y, w[i] / 5, h[i] / 5
+			printf "<text x=\"%.1f\" y=\"%.1f\" fill=\"#1a4a8a\">page</text>\n", page_x + 4, page_y + 32
 		}
 		printf "</svg>\n"
 	}'

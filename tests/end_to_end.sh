@@ -11,8 +11,7 @@ emulator="$*"
 
 tmp=$(mktemp -d) || exit 2
 trap 'rm -rf "$tmp"' EXIT
-passed=0
-failed=0
+. "$(dirname "$0")/common.sh"
 error_line='ERROR:morvane terminates.\n'
 
 # check NAME STATUS STDOUT STDERR OPERAND...: STDOUT and STDERR are printf
@@ -35,8 +34,7 @@ check() {
 	    cmp -s "$tmp/err" "$tmp/want_err"; then
 		passed=$((passed + 1))
 	else
-		failed=$((failed + 1))
-		echo "FAIL: $name (status $status, want $want_status)"
+		fail "$name (status $status, want $want_status)"
 		echo "  stdout:"; od -c "$tmp/out" | sed 's/^/    /'
 		echo "  want:"; od -c "$tmp/want_out" | sed 's/^/    /'
 		echo "  stderr:"; od -c "$tmp/err" | sed 's/^/    /'
@@ -108,5 +106,4 @@ stdout_to=closed
 check "standard output closed" 1 '' "$error_line" \
 	1 2 3 4 5 150 pstops in.ps out.ps "$a4"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
