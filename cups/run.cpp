@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: MIT
+// Running morvane and the record's command without a shell, their output
+// passed on to the CUPS log, and the cancel of a job.
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "filter.h"
+
+extern char **environ;
+
+namespace {
+
+// The one flag that the SIGTERM handler sets.
+volatile sig_atomic_t cancelled = 0;
+
+void on_sigterm(int)
+{
+	cancelled = 1;
+}
+
+// A line to the CUPS log, written whole by one call with the prefix that
+// CUPS reads. Nothing better is left to do when even that fails.
+void write_line(const char *prefix, const char *name, int length,
+    const char *text)
+{
+	// NOLINTNEXTLINE(cert-err33-c): a lost log line has no better recovery.
+	fprintf(stderr, "%s: morvane-filter: %s%s%.*s\n", prefix, name,
+	    *name != '\0' ? ": " : "", length, text);
+}
+
+// A stream from a child: its file descriptor (-1 once it has ended), and
+// the start of a line not yet logged.
+struct child_stream {
+	int fd;
+	const char *name;
+	char line[buffer_size];
+	int used;
+};
+
+// Logs the complete lines in the stream's buffer, and the rest too when
+// the stream has ended or the buffer is full of one line.
+void log_lines(child_stream *stream, bool at_end)
+{
+	char *start = stream->line;
+	char *end = stream->line + stream->used;
+	char *feed;
+	while ((feed = (char *)memchr(start, '\n', end - start)) != nullptr) {
+		write_line("DEBUG", stream->name, (int)(feed - start), start);
+		start = feed + 1;
+	}
+	if (start < end && (at_end || end - start == buffer_size - 1)) {
+		write_line("DEBUG", stream->name, (int)(end - start), start);
+		start = end;
+	}
+	stream->used = (int)(end - start);
+	memmove(stream->line, start, stream->used);
+}
+
+// Reads what is there: into output when it is given, else into the log.
+// Returns the bytes read, 0 at the end, or -1 with errno set; EMSGSIZE
+// when output is full and more comes.
+ssize_t read_stream(child_stream *stream, char *output, int *length)
+{
+	if (output == nullptr) {
+		// log_lines leaves room for at least one byte.
+		ssize_t n = read(stream->fd, stream->line + stream->used,
+		    buffer_size - 1 - stream->used);
+		if (n > 0) {
+			stream->used += (int)n;
+			log_lines(stream, false);
+		}
+		return n;
+	}
+	char extra;
+	bool full = *length == buffer_size - 1;
+	ssize_t n = full ? read(stream->fd, &extra, 1) :
+	    read(stream->fd, output + *length, buffer_size - 1 - *length);
+	if (n > 0 && full) {
+		errno = EMSGSIZE;
+		return -1;
+	}
+	if (n > 0) {
+		*length += (int)n;
+		output[*length] = '\0';
+	}
+	return n;
+}
+
+// Kills the child and whatever it started, which is all in its process
+// group: nothing of their work is kept, and they cannot ignore the signal.
+void stop_child(pid_t pid)
+{
+	kill(-pid, SIGKILL);
+	while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR)
+		;
+}
+
+bool spawn(const char *const argv[], const char *folder, int out, int err,
+    pid_t *pid)
+{
+	posix_spawn_file_actions_t actions;
+	posix_spawnattr_t attributes;
+	sigset_t none, defaults;
+	sigemptyset(&none);
+	sigemptyset(&defaults);
+	sigaddset(&defaults, SIGPIPE);
+	sigaddset(&defaults, SIGTERM);
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+	posix_spawn_file_actions_adddup2(&actions, out, 1);
+	posix_spawn_file_actions_adddup2(&actions, err, 2);
+	if (folder != nullptr)
+		posix_spawn_file_actions_addchdir_np(&actions, folder);
+	// The child gets a process group of its own, so that a cancel stops
+	// whatever it started too, and the signals as they were before the
+	// filter changed them.
+	posix_spawnattr_init(&attributes);
+	posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP |
+	    POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+	posix_spawnattr_setpgroup(&attributes, 0);
+	posix_spawnattr_setsigmask(&attributes, &none);
+	posix_spawnattr_setsigdefault(&attributes, &defaults);
+	int error = posix_spawnp(pid, argv[0], &actions, &attributes,
+	    (char *const *)argv, environ);
+	posix_spawn_file_actions_destroy(&actions);
+	posix_spawnattr_destroy(&attributes);
+	if (error != 0)
+		return report_error("cannot run %s: %s", argv[0], strerror(error));
+	return true;
+}
+
+// Reads from the streams that poll found ready. Returns why the child must
+// be stopped, or null.
+const char *read_streams(const pollfd fds[2], child_stream streams[2],
+    char *output, run_result *result)
+{
+	for (int i = 0; i < 2; i++) {
+		if (fds[i].revents == 0)
+			continue;
+		ssize_t n = read_stream(&streams[i], i == 0 ? output : nullptr,
+		    &result->output_length);
+		if (n > 0 && i == 1)
+			result->stderr_bytes += (int)n;
+		if (n < 0 && errno == EMSGSIZE)
+			return "it printed more than fits in the buffer";
+		if (n == 0 || (n < 0 && errno != EINTR)) {
+			log_lines(&streams[i], true);
+			close(streams[i].fd);
+			streams[i].fd = -1;
+		}
+	}
+	return nullptr;
+}
+
+// Passes the child's output on until both streams end, and waits for the
+// child. SIGTERM is blocked but for the wait in ppoll, so that a cancel can
+// neither slip in just before that wait nor be missed.
+bool watch(pid_t pid, child_stream streams[2], char *output,
+    run_result *result, const sigset_t *waiting)
+{
+	const char *failure = nullptr;
+	while (failure == nullptr && (streams[0].fd >= 0 || streams[1].fd >= 0)) {
+		pollfd fds[2] = {{streams[0].fd, POLLIN, 0},
+		    {streams[1].fd, POLLIN, 0}};
+		if (ppoll(fds, 2, nullptr, waiting) < 0 && errno != EINTR)
+			failure = strerror(errno);
+		else if (cancelled)
+			failure = "cancelled";
+		else
+			failure = read_streams(fds, streams, output, result);
+	}
+	int status = 0;
+	pid_t waited = -1;
+	if (failure == nullptr) {
+		// With both its streams closed, the child is ending. A cancel
+		// that comes meanwhile ends the wait, or is seen right after it.
+		sigprocmask(SIG_SETMASK, waiting, nullptr);
+		while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR &&
+		    !cancelled)
+			;
+		if (waited < 0 && !cancelled)
+			failure = strerror(errno);
+	}
+	if (waited < 0)
+		stop_child(pid);
+	if (cancelled) {
+		debug("the job was cancelled");
+		return false;
+	}
+	if (failure != nullptr)
+		return report_error("%s: %s", streams[0].name, failure);
+	result->status = WIFEXITED(status) ? WEXITSTATUS(status) :
+	    128 + WTERMSIG(status);
+	return true;
+}
+
+}
+
+bool run_program(const char *const argv[], const char *folder,
+    char output[buffer_size], run_result *result)
+{
+	*result = run_result{-1, 0, 0};
+	if (output != nullptr)
+		output[0] = '\0';
+	int out[2], err[2];
+	if (pipe2(out, O_CLOEXEC) != 0)
+		return report_error("cannot make a pipe: %s", strerror(errno));
+	if (pipe2(err, O_CLOEXEC) != 0) {
+		close(out[0]);
+		close(out[1]);
+		return report_error("cannot make a pipe: %s", strerror(errno));
+	}
+	child_stream streams[2] = {{out[0], argv[0], {}, 0},
+	    {err[0], argv[0], {}, 0}};
+
+	sigset_t term, waiting;
+	sigemptyset(&term);
+	sigaddset(&term, SIGTERM);
+	sigprocmask(SIG_BLOCK, &term, &waiting);
+	pid_t pid = 0;
+	bool ok = !cancelled && spawn(argv, folder, out[1], err[1], &pid);
+	close(out[1]);
+	close(err[1]);
+	if (ok)
+		ok = watch(pid, streams, output, result, &waiting);
+	for (child_stream &stream : streams)
+		if (stream.fd >= 0)
+			close(stream.fd);
+	sigprocmask(SIG_SETMASK, &waiting, nullptr);
+	return ok;
+}
+
+void catch_cancel()
+{
+	struct sigaction action = {};
+	action.sa_handler = on_sigterm;
+	sigemptyset(&action.sa_mask);
+	// No SA_RESTART: a cancel ends a blocking call at once.
+	sigaction(SIGTERM, &action, nullptr);
+}
+
+bool cancel_requested()
+{
+	return cancelled != 0;
+}
+
+// The two are printf-like, and the compiler checks their formats as such.
+// NOLINTNEXTLINE(cert-dcl50-cpp)
+bool report_error(const char *format, ...)
+{
+	char text[buffer_size];
+	va_list arguments;
+	va_start(arguments, format);
+	// A longer message is cut, not lost. clang-tidy 14 takes the va_list
+	// for uninitialized when it checks several files in one run.
+	// NOLINTNEXTLINE(cert-err33-c,clang-analyzer-valist.Uninitialized)
+	vsnprintf(text, sizeof text, format, arguments);
+	va_end(arguments);
+	write_line("ERROR", "", buffer_size, text);
+	return false;
+}
+
+// NOLINTNEXTLINE(cert-dcl50-cpp)
+void debug(const char *format, ...)
+{
+	char text[buffer_size];
+	va_list arguments;
+	va_start(arguments, format);
+	// A longer message is cut, not lost. clang-tidy 14 takes the va_list
+	// for uninitialized when it checks several files in one run.
+	// NOLINTNEXTLINE(cert-err33-c,clang-analyzer-valist.Uninitialized)
+	vsnprintf(text, sizeof text, format, arguments);
+	va_end(arguments);
+	write_line("DEBUG", "", buffer_size, text);
+}
