@@ -141,6 +141,7 @@ done
 if [ -n "$installed" ]; then
 	server_bin=/usr/lib/cups
 	needs cups lpinfo cups-client
+	needs cups /usr/lib/cups/daemon/cups-driverd cups
 else
 	server_bin=$tmp/bin
 	ln -s /usr/lib/cups/daemon/cups-exec "$tmp/bin/daemon/"
