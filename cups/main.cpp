@@ -167,11 +167,25 @@ static int print(char *const args[], const char *file,
 	return ok && !cancel_requested() ? 0 : 1;
 }
 
+// Descriptors 0 to 2 stay taken, so that no file of the filter's lands
+// on one and gets the log or the job: a closed standard output is an error,
+// and the others are opened on /dev/null.
+static bool take_standard_streams()
+{
+	bool output_closed = fcntl(STDOUT_FILENO, F_GETFD) < 0;
+	for (int fd = 0; fd <= 2; fd++)
+		if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd)
+			return false;
+	return !output_closed || report_error("standard output is closed");
+}
+
 int main(int argc, char *argv[])
 {
 	// A filter further down that fails must not kill this one unheard.
 	(void)signal(SIGPIPE, SIG_IGN);
 	catch_cancel();
+	if (!take_standard_streams())
+		return 1;
 	if (argc != 6 && argc != 7) {
 		report_error("usage: morvane-filter job user title copies options "
 		    "[file]");

@@ -83,9 +83,14 @@ chmod 755 "$tmp/fake/"*
 run_filter() {
 	env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" "$@"
 }
-while read -r name setting; do
-	run_filter "$setting" ${FILTER_WRAPPER:-} "$filter" 1 user title 1 '' \
-	    "$job" >"$tmp/out" 2>"$tmp/err"
+while read -r name setting output; do
+	if [ "$output" = closed ]; then
+		run_filter "$setting" ${FILTER_WRAPPER:-} "$filter" 1 user title 1 '' \
+		    "$job" >&- 2>"$tmp/err"
+	else
+		run_filter "$setting" ${FILTER_WRAPPER:-} "$filter" 1 user title 1 '' \
+		    "$job" >"${output:-$tmp/out}" 2>"$tmp/err"
+	fi
 	status=$? errors=$(grep -c '^ERROR:' "$tmp/err")
 	if [ "$status" -ne 1 ] || [ "$errors" -ne 1 ] || [ -s "$tmp/out" ] ||
 	    [ -n "$(ls "$tmp/filter-tmp")" ]; then
@@ -100,6 +105,8 @@ not-a-ppd PPD=$job
 failing-morvane MORVANE=false
 failing-command MORVANE_PSTOPS=$tmp/fake/pstops
 record-naming-another-file MORVANE=$tmp/fake/other-file
+output-full TMPDIR=$tmp/filter-tmp /dev/full
+output-closed TMPDIR=$tmp/filter-tmp closed
 CASES
 # A cancel during a slow command stops it and whatever it started.
 env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
