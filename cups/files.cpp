@@ -63,7 +63,10 @@ bool copy_all(int in, int out, const char *what)
 	// splice from a pipe. read and write do the rest, such as an output
 	// opened for appending.
 	enum { by_sendfile, by_splice, by_read } method = by_sendfile;
-	const size_t chunk = 1 << 20;
+	const int chunk = 1 << 20;
+	// Into a pipe, a chunk at a time wakes the reader far less often than
+	// the default 64 KiB. Where the pipe cannot grow, it stays as it is.
+	(void)fcntl(out, F_SETPIPE_SZ, chunk);
 	char buffer[buffer_size];
 	for (;;) {
 		if (cancel_requested()) {

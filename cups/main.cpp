@@ -67,9 +67,10 @@ static bool write_page_size(const char *path, const page_setup *setup)
 	int length = setup->has_size ?
 	    format_page_size(text, setup->width, setup->length) : 0;
 	int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-	if (file < 0 || write(file, text, length) != length || close(file) != 0)
-		return report_error("cannot write %s: %s", path, strerror(errno));
-	return true;
+	bool ok = file >= 0 && write(file, text, length) == length;
+	if (file >= 0 && close(file) != 0)
+		ok = false;
+	return ok || report_error("cannot write %s: %s", path, strerror(errno));
 }
 
 static bool send_file(const char *folder, const char *name)
@@ -135,8 +136,12 @@ static bool print_job(char *const args[], const char *file,
 	}
 	debug("page size %s: %s %s %s %s in.ps out.ps", setup->size_name,
 	    argv[0], argv[1], argv[2], argv[3]);
+	// Quiet, pstops reports errors but not each page: on a large job those
+	// reports would flood the log and take a third of the time.
+	const char *command[record_words + 1] = {argv[0], "-q", argv[1],
+	    argv[2], argv[3], argv[4], argv[5], nullptr};
 	run_result result;
-	if (!run_program(argv, folder, nullptr, &result))
+	if (!run_program(command, folder, nullptr, &result))
 		return false;
 	if (result.status != 0)
 		return report_error("%s failed with status %d", pstops,
