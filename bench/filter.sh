@@ -1,0 +1,89 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# Measures the CUPS filter on a one-page job and on a job of about 30 MB,
+# side by side with pstops alone (quiet, as the filter runs it) and an empty
+# program linked with libcups, in one hyperfine run each; every output goes
+# through a pipe, as to the next filter. Also reports the peak size of the filter's temporary folder
+# (the job named as a file, and the job on standard input) and the time to
+# open a large PPD (default: the largest under /usr/share/ppd).
+# Needs hyperfine, psutils, libcups2-dev and python3.
+# Usage: bench/filter.sh [DIR [PPD]]   (DIR holds morvane and morvane-filter)
+set -eu
+build=$(cd "${1:-build}" && pwd)
+[ -x "$build/morvane-filter" ] || { echo "no $build/morvane-filter: build first" >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export PPD="$here/../cups/morvane.ppd" MORVANE="$build/morvane"
+filter=$build/morvane-filter
+pstops=$(command -v pstops)
+
+echo 'int main(void){return 0;}' >"$tmp/empty.c"
+cc -O2 -o "$tmp/empty-cups" "$tmp/empty.c" -Wl,--no-as-needed -lcups
+# make_job PAGES FILE: a PostScript job of PAGES pages of a line and text.
+make_job() {
+	awk -v pages="$1" 'BEGIN {
+		printf "%%!PS-Adobe-3.0\n%%%%Pages: %d\n%%%%EndComments\n", pages
+		for (i = 1; i <= pages; i++)
+			printf "%%%%Page: %d %d\n%s\n", i, i, "100 100 moveto " \
+			    "500 700 lineto stroke /Times-Roman findfont 12 " \
+			    "scalefont setfont 72 72 moveto (A line of text) show showpage"
+		print "%%EOF"
+	}' >"$2"
+}
+make_job 1 "$tmp/one.ps"
+pages=222000
+make_job "$pages" "$tmp/big.ps"
+
+# compare JOB RUNS: the three side by side, and the ratio that has a target.
+compare() {
+	hyperfine -N --warmup 3 --runs "$2" --output=pipe \
+	    --export-json "$tmp/times.json" \
+	    "$pstops -q -w595 -h842 1:0@1.0(-0.06in,0.000332in) $tmp/$1.ps" \
+	    "$tmp/empty-cups" \
+	    "$filter 1 user title 1 media=A4 $tmp/$1.ps" |
+	    grep -E 'Benchmark|Time'
+	python3 - "$tmp/times.json" "$1" <<'PY'
+import json, sys
+pstops, empty, filter_ = (r["mean"] for r in json.load(open(sys.argv[1]))["results"])
+if sys.argv[2] == "one":
+    print("filter / (pstops + empty libcups program): %.2f (target <= 2)" % (filter_ / (pstops + empty)))
+else:
+    print("filter / pstops alone: %.2f (target <= 1.25)" % (filter_ / pstops))
+PY
+}
+echo "== one-page job ($(wc -c <"$tmp/one.ps") bytes)"
+compare one 40
+echo "== large job ($(wc -c <"$tmp/big.ps") bytes, $pages pages)"
+compare big 10
+
+# A pstops that runs the real one and then measures the folder it ran in,
+# where the job's files are at their largest.
+printf '#!/bin/sh\n%s "$@" && du -sk . >%s/peak\n' "$pstops" "$tmp" \
+    >"$tmp/measuring-pstops"
+chmod 755 "$tmp/measuring-pstops"
+MORVANE_PSTOPS=$tmp/measuring-pstops "$filter" 1 u t 1 '' "$tmp/big.ps" \
+    >/dev/null 2>&1
+echo "== peak of the temporary folder, job as a file:  $(cut -f1 "$tmp/peak") KiB"
+MORVANE_PSTOPS=$tmp/measuring-pstops "$filter" 1 u t 1 '' <"$tmp/big.ps" \
+    >/dev/null 2>&1
+echo "== peak of the temporary folder, job on stdin:   $(cut -f1 "$tmp/peak") KiB"
+
+large=${2:-$(find /usr/share/ppd -name '*.ppd' -printf '%s %p\n' 2>/dev/null |
+    sort -n | tail -n 1 | cut -d' ' -f2-)}
+if [ -n "$large" ]; then
+	{ cat "$large"; echo '*MorvaneVerticalDots: "3473"'; } >"$tmp/large.ppd"
+	echo "== opening the PPD $large ($(wc -c <"$large") bytes)"
+	hyperfine -N --warmup 3 --runs 40 --output=pipe \
+	    --export-json "$tmp/times.json" \
+	    "$filter 1 user title 1 media=A4 $tmp/one.ps" \
+	    "env PPD=$tmp/large.ppd $filter 1 user title 1 media=A4 $tmp/one.ps" |
+	    grep -E 'Benchmark|Time'
+	python3 - "$tmp/times.json" <<'PY'
+import json, sys
+sample, large = (r["mean"] for r in json.load(open(sys.argv[1]))["results"])
+print("the large PPD costs %.1f ms more than the sample PPD" % ((large - sample) * 1000))
+PY
+else
+	echo "== no PPD under /usr/share/ppd to time (give one as the second operand)"
+fi
