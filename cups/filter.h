@@ -3,8 +3,6 @@
 #ifndef MORVANE_FILTER_H
 #define MORVANE_FILTER_H
 
-#include <sys/types.h>
-
 // Every text the filter builds lives in a buffer of this many bytes,
 // terminating zero byte included, as in morvane itself.
 constexpr int buffer_size = 1024;
@@ -51,13 +49,13 @@ struct run_result {
 // or in the current folder when folder is null, with /dev/null as its
 // input. Its standard output goes into output (at most buffer_size - 1
 // bytes, terminated) or, when output is null, to the log like its
-// standard error. Returns false, after the ERROR: line, when it cannot be
-// run, prints more than output holds, or the job is cancelled.
+// standard error. Returns false when it cannot be run or prints more than
+// output holds, after the ERROR: line, and when the job is cancelled.
 bool run_program(const char *const argv[], const char *folder,
     char output[buffer_size], run_result *result);
 
 // Copies from in, at its offset, to out until the end of in. Returns
-// false, after the ERROR: line naming what, on a failure or a cancel.
+// false on a failure, after the ERROR: line naming what, and on a cancel.
 bool copy_all(int in, int out, const char *what);
 
 // The job's private folder under $TMPDIR (default /tmp): its name leaves
