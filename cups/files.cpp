@@ -12,11 +12,15 @@
 
 #include "filter.h"
 
+const char *setting(const char *name, const char *fallback)
+{
+	const char *value = getenv(name);
+	return value != nullptr && *value != '\0' ? value : fallback;
+}
+
 bool make_folder(char folder[folder_size])
 {
-	const char *tmpdir = getenv("TMPDIR");
-	if (tmpdir == nullptr || *tmpdir == '\0')
-		tmpdir = "/tmp";
+	const char *tmpdir = setting("TMPDIR", "/tmp");
 	if (snprintf(folder, folder_size, "%s/morvane-filter.XXXXXX", tmpdir) >=
 	    folder_size)
 		return report_error("the name of TMPDIR is too long");

@@ -67,6 +67,10 @@ bool make_folder(char folder[folder_size]);
 // DEBUG: line tells when it cannot.
 void remove_folder(const char *folder);
 
+// The value of the environment variable name, or fallback where it is
+// unset or empty.
+const char *setting(const char *name, const char *fallback);
+
 // Sets up the handler that takes CUPS's SIGTERM as a cancel of the job.
 void catch_cancel();
 bool cancel_requested();

@@ -91,9 +91,7 @@ static record_kind run_morvane(char *const args[], const char *folder,
     const page_setup *setup, const char *pstops, char record[buffer_size],
     const char *argv[record_words])
 {
-	const char *morvane = getenv("MORVANE");
-	if (morvane == nullptr || *morvane == '\0')
-		morvane = "morvane";
+	const char *morvane = setting("MORVANE", "morvane");
 	char page_size[buffer_size];
 	path_in(page_size, folder, "page.size");
 	if (!write_page_size(page_size, setup))
@@ -117,9 +115,7 @@ static record_kind run_morvane(char *const args[], const char *folder,
 static bool print_job(char *const args[], const char *file,
     const char *folder, int input, const page_setup *setup)
 {
-	const char *pstops = getenv("MORVANE_PSTOPS");
-	if (pstops == nullptr || *pstops == '\0')
-		pstops = PSTOPS_PATH;
+	const char *pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH);
 	if (pstops[0] != '/')
 		return report_error("pstops must be named by an absolute path, "
 		    "not %s", pstops);
@@ -196,9 +192,9 @@ int main(int argc, char *argv[])
 		    "[file]");
 		return 1;
 	}
-	const char *ppd = getenv("PPD");
+	const char *ppd = setting("PPD", nullptr);
 	page_setup setup = {};
-	if (ppd == nullptr || *ppd == '\0')
+	if (ppd == nullptr)
 		report_error("no PPD file: PPD is not set");
 	else if (read_page_setup(ppd, argv[5], &setup))
 		return print(argv, argc == 7 ? argv[6] : nullptr, &setup);
