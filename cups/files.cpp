@@ -7,7 +7,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "filter.h"
@@ -45,7 +47,7 @@ void remove_folder(const char *folder)
 		debug("cannot remove %s: %s", folder, strerror(errno));
 }
 
-static bool write_all(int out, const char *bytes, ssize_t count)
+bool write_all(int out, const char *bytes, off_t count)
 {
 	while (count > 0) {
 		ssize_t n = write(out, bytes, count);
@@ -61,37 +63,91 @@ static bool write_all(int out, const char *bytes, ssize_t count)
 	return true;
 }
 
-bool copy_all(int in, int out, const char *what)
+// Copies count bytes (all, when count is -1) from in to out: from *offset
+// when offset is given, else from in's own position. The kernel moves the
+// bytes where it can, sendfile from a file and splice from a pipe; read
+// and write do the rest, such as an output opened for appending, and tell
+// which side failed, so any other failure of the kernel's copy is retried
+// with them.
+static bool copy(int in, off_t *offset, off_t count, int out,
+    const char *from, const char *to)
 {
-	// The kernel moves the bytes where it can: sendfile from a file,
-	// splice from a pipe. read and write do the rest, such as an output
-	// opened for appending.
 	enum { by_sendfile, by_splice, by_read } method = by_sendfile;
-	const int chunk = 1 << 20;
+	const off_t chunk = 1 << 20;
 	// Into a pipe, a chunk at a time wakes the reader far less often than
 	// the default 64 KiB. Where the pipe cannot grow, it stays as it is.
-	(void)fcntl(out, F_SETPIPE_SZ, chunk);
+	(void)fcntl(out, F_SETPIPE_SZ, (int)chunk);
 	char buffer[buffer_size];
-	for (;;) {
-		if (cancel_requested()) {
-			debug("the job was cancelled");
+	while (count != 0) {
+		if (cancel_requested())
 			return false;
-		}
+		size_t want = count < 0 || count > chunk ? chunk : count;
 		ssize_t n;
-		if (method == by_sendfile)
-			n = sendfile(out, in, nullptr, chunk);
-		else if (method == by_splice)
-			n = splice(in, nullptr, out, nullptr, chunk, SPLICE_F_MOVE);
-		else if ((n = read(in, buffer, sizeof buffer)) > 0 &&
-		    !write_all(out, buffer, n))
-			n = -1;
-		if (n == 0)
+		bool reading = false;
+		if (method == by_sendfile) {
+			n = sendfile(out, in, offset, want);
+		} else if (method == by_splice) {
+			n = splice(in, offset, out, nullptr, want, SPLICE_F_MOVE);
+		} else {
+			want = want < sizeof buffer ? want : sizeof buffer;
+			n = offset != nullptr ? pread(in, buffer, want, *offset) :
+			    read(in, buffer, want);
+			reading = n < 0;
+			if (n > 0 && !write_all(out, buffer, n))
+				n = -1;
+			else if (n > 0 && offset != nullptr)
+				*offset += n;
+		}
+		if (n == 0 && count < 0)
 			return true;
-		if (n > 0 || errno == EINTR)
-			continue;
-		if ((errno == EINVAL || errno == ENOSYS) && method != by_read)
+		if (n == 0) {
+			errno = 0;
+			return report_error("cannot read %s: it ended early", from);
+		}
+		if (n > 0)
+			count -= count < 0 ? 0 : n;
+		else if (errno != EINTR && method != by_read)
 			method = method == by_sendfile ? by_splice : by_read;
-		else if (!cancel_requested())
-			return report_error("%s: %s", what, strerror(errno));
+		else if (errno != EINTR && !cancel_requested())
+			return report_error("cannot %s %s: %s", reading ? "read" : "write",
+			    reading ? from : to, strerror(errno));
 	}
+	return true;
+}
+
+bool copy_all(int in, int out, const char *from, const char *to)
+{
+	return copy(in, nullptr, -1, out, from, to);
+}
+
+bool copy_range(int in, off_t start, off_t end, int out, const char *to)
+{
+	off_t offset = start;
+	return copy(in, &offset, end - start, out, "the job's files", to);
+}
+
+bool map_file(int fd, const char *name, mapped_file *map)
+{
+	struct stat status;
+	map->fd = fd;
+	map->data = "";
+	map->size = 0;
+	if (fstat(fd, &status) != 0)
+		return report_error("cannot read %s: %s", name, strerror(errno));
+	if (status.st_size == 0)
+		return true;
+	void *data = mmap(nullptr, status.st_size, PROT_READ, MAP_PRIVATE, fd, 0);
+	if (data == MAP_FAILED)
+		return report_error("cannot map %s into memory: %s", name,
+		    strerror(errno));
+	map->data = (const char *)data;
+	map->size = status.st_size;
+	return true;
+}
+
+void unmap_file(mapped_file *map)
+{
+	if (map->size > 0)
+		munmap((void *)map->data, map->size);
+	map->size = 0;
 }

@@ -3,6 +3,8 @@
 #ifndef MORVANE_FILTER_H
 #define MORVANE_FILTER_H
 
+#include <sys/types.h>
+
 // Every text the filter builds lives in a buffer of this many bytes,
 // terminating zero byte included, as in morvane itself.
 constexpr int buffer_size = 1024;
@@ -15,12 +17,25 @@ struct page_setup {
 	float length;
 	bool has_dots;               // the PPD has *MorvaneVerticalDots
 	char vertical_dots[buffer_size];
+	bool raw_postscript;         // the PPD takes PostScript that CUPS has
+	                             // not prepared (application/postscript)
+	bool plain_sends_size;       // a PPD without *cupsFilter lines would
+	                             // have CUPS send the size's code too
 };
 
 // Reads the PPD at path and the size that the job's options mark in it.
-// Returns false, after the one ERROR: line, when the PPD cannot be used.
+// Returns false, after the one ERROR: line, when the PPD cannot be used
+// or the size is not one that a sheet can have; has_size is then false.
 bool read_page_setup(const char *path, const char *options,
     page_setup *setup);
+
+// Replaces the size in setup by the PPD's size of that name, checked as
+// read_page_setup checks it. Returns false after the one ERROR: line.
+bool read_named_size(const char *path, const char *name, page_setup *setup);
+
+// The largest page, in points, that a size without a custom range may
+// have: 200 inches, as in PDF.
+constexpr float largest_page = 14400;
 
 // The page-size file's text for a size, printed so that morvane reads back
 // the same 32-bit floats. Returns its length.
@@ -38,6 +53,51 @@ enum record_kind { refused_record, copy_record, pstops_record };
 record_kind accept_record(char record[buffer_size], const char *pstops,
     const char *argv[record_words]);
 
+// A run of bytes [start, end) of a file.
+struct span {
+	off_t start;
+	off_t end;
+};
+
+// A document may carry this many blocks of device setup; more fail it.
+constexpr int max_setup_blocks = 256;
+
+// A block of device setup: its bytes, and for a *PageSize or *PageRegion
+// feature the choice, or for *CustomPageSize that it is one.
+struct setup_block {
+	span bytes;
+	span size;
+	bool custom_size;
+};
+
+// One PostScript document of the job that CUPS prepared, and the device
+// setup in it that pstops would disable: the feature code and copies of
+// its setup section (cut from it), then the feature code that starts the
+// first page's setup (left in every page, where CUPS repeats it).
+struct document {
+	span before;                   // the bytes before it: JCL, or none
+	span body;                     // "%!" through its "%%EOF" line
+	int blocks;                    // device-setup blocks, in order
+	int cut;                       // the first this many are cut
+	setup_block block[max_setup_blocks];
+};
+
+enum scan_result { scan_document, scan_end, scan_too_many };
+
+// Finds the next document in data[from, size). At scan_end, no document
+// follows and doc->before holds the rest.
+scan_result next_document(const char *data, off_t size, off_t from,
+    document *doc);
+
+// Whether the document asks for a page size itself, outside the device
+// setup that is carried: PDF turned into PostScript does so on each page.
+bool sets_own_size(const char *data, const document *doc);
+
+// Where pstops' output takes the carried setup: the start of the line of
+// pstops' own procedure set, which disables setpagedevice. -1 where its
+// output has none.
+off_t setup_point(const char *data, off_t size);
+
 // What a program that the filter ran did.
 struct run_result {
 	int status;         // its exit status, or 128 + the signal that ended it
@@ -46,17 +106,38 @@ struct run_result {
 };
 
 // Runs argv (argv[0] is looked up in PATH when it holds no "/") in folder,
-// or in the current folder when folder is null, with /dev/null as its
-// input. Its standard output goes into output (at most buffer_size - 1
-// bytes, terminated) or, when output is null, to the log like its
-// standard error. Returns false when it cannot be run or prints more than
-// output holds, after the ERROR: line, and when the job is cancelled.
-bool run_program(const char *const argv[], const char *folder,
-    char output[buffer_size], run_result *result);
+// or in the current folder when folder is null, with in as its standard
+// input (/dev/null when in is -1). Its standard output goes to the file
+// out when out is not -1, else into output (at most buffer_size - 1 bytes,
+// terminated) or, when output is null, to the log like its standard
+// error. Returns false when it cannot be run or prints more than output
+// holds, after the ERROR: line, and when the job is cancelled.
+bool run_program(const char *const argv[], const char *folder, int in,
+    int out, char output[buffer_size], run_result *result);
 
-// Copies from in, at its offset, to out until the end of in. Returns
-// false on a failure, after the ERROR: line naming what, and on a cancel.
-bool copy_all(int in, int out, const char *what);
+// Copies from in, at its position, to out until the end of in. Returns
+// false on a failure, after the ERROR: line that names the file, from or
+// to, that failed, and on a cancel.
+bool copy_all(int in, int out, const char *from, const char *to);
+
+// Copies the bytes [start, end) of the file in to out. Returns false as
+// copy_all does.
+bool copy_range(int in, off_t start, off_t end, int out, const char *to);
+
+// Writes count bytes to out. Returns false, with errno set, when it
+// cannot, and on a cancel.
+bool write_all(int out, const char *bytes, off_t count);
+
+// A file of the filter's own, mapped into memory to be read.
+struct mapped_file {
+	int fd;
+	const char *data;
+	off_t size;
+};
+
+// Maps the whole of the file fd. Returns false after the ERROR: line.
+bool map_file(int fd, const char *name, mapped_file *map);
+void unmap_file(mapped_file *map);
 
 // The job's private folder under $TMPDIR (default /tmp): its name leaves
 // room for the names of the files in it.
@@ -75,9 +156,16 @@ const char *setting(const char *name, const char *fallback);
 void catch_cancel();
 bool cancel_requested();
 
-// The filter's lines to the CUPS log; report_error returns false.
+// The filter's lines to the CUPS log, with every control character of the
+// text escaped, so that each is one line; report_error returns false.
 bool report_error(const char *format, ...)
     __attribute__((format(printf, 1, 2)));
 void debug(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Appends length bytes of text to the used bytes of line, with its control
+// characters and backslashes escaped as C writes them, as far as they fit
+// with a line feed after them. Returns the new length.
+int append_escaped(char line[buffer_size], int used, const char *text,
+    int length);
 
 #endif

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
-// morvane-filter: a CUPS filter that fits a PostScript job to its page size.
+// morvane-filter: a CUPS filter that fits the PostScript that CUPS prepared
+// for a printer to its page size.
 //
 // Called as CUPS calls a filter, with the queue's PPD named by $PPD:
 //   morvane-filter job user title copies options [file]
-// It reads the job from FILE or standard input, takes the page size that
-// the job's options mark in the PPD, runs morvane on it and then the
-// command of morvane's record (psutils' pstops, or a copy), and writes the
-// result to standard output.
+// It reads the job from FILE or standard input: CUPS's PostScript, with
+// the device setup of the job's options, and JCL where the PPD has it. It
+// takes the page size that the options mark in the PPD, runs morvane on it
+// and the command of morvane's record (psutils' pstops, or a copy) on each
+// document of the job, and writes the result to standard output: the JCL
+// as it was, and the device setup moved before pstops' own prolog, which
+// disables setpagedevice.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +18,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "filter.h"
@@ -26,38 +31,77 @@ static void path_in(char path[buffer_size], const char *folder,
 	snprintf(path, buffer_size, "%s/%s", folder, name);
 }
 
-// The job's files in its private folder have fixed names, so that the
-// record's words hold no white space and no name that starts with "-".
-static bool stage_job(const char *folder, const char *file, int input)
+// Opens the job's file, which must be a regular file as the descriptor
+// opened says: a folder or a device is no job, and on a FIFO pstops would
+// wait for ever. Only what was opened here is read, never the name again.
+static bool open_job(const char *file, int *fd)
 {
-	char path[buffer_size], target[buffer_size];
-	path_in(path, folder, "in.ps");
-	if (file != nullptr) {
-		// A link is enough: the job's file stays where it is. The link is
-		// read from inside the folder, so it needs an absolute name.
-		int length = 0;
-		if (file[0] != '/') {
-			if (getcwd(target, sizeof target - 1) == nullptr)
-				return report_error("cannot find the job %s: %s", file,
-				    strerror(errno));
-			length = (int)strlen(target);
-			target[length++] = '/';
-		}
-		if (snprintf(target + length, sizeof target - length, "%s", file) >=
-		    (int)sizeof target - length)
-			return report_error("the job's file name is too long: %s",
-			    file);
-		if (symlink(target, path) != 0)
-			return report_error("cannot link the job into %s: %s", folder,
-			    strerror(errno));
+	*fd = open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+	if (*fd < 0)
+		return cancel_requested() ? false :
+		    report_error("cannot read the job %s: %s", file, strerror(errno));
+	struct stat status;
+	const char *kind = nullptr;
+	if (fstat(*fd, &status) != 0)
+		kind = strerror(errno);
+	else if (S_ISDIR(status.st_mode))
+		kind = "it is a folder";
+	else if (S_ISFIFO(status.st_mode))
+		kind = "it is a FIFO";
+	else if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+		kind = "it is a device";
+	else if (!S_ISREG(status.st_mode))
+		kind = "it is not a regular file";
+	if (kind == nullptr)
 		return true;
-	}
-	int staged = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-	if (staged < 0)
-		return report_error("cannot make %s: %s", path, strerror(errno));
-	bool ok = copy_all(input, staged, "cannot read the job");
-	if (close(staged) != 0 && ok)
-		return report_error("cannot write %s: %s", path, strerror(errno));
+	close(*fd);
+	return report_error("cannot read the job %s: %s", file, kind);
+}
+
+// A new file of the job's folder, for reading and writing.
+static bool make_file(const char *folder, const char *name, int *fd)
+{
+	char path[buffer_size];
+	path_in(path, folder, name);
+	*fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+	return *fd >= 0 ||
+	    report_error("cannot make %s: %s", path, strerror(errno));
+}
+
+// The job in a file of the filter's own, which nothing else changes while
+// the filter reads it.
+static bool stage_job(const char *folder, int input, int *job)
+{
+	if (!make_file(folder, "job.ps", job))
+		return false;
+	if (copy_all(input, *job, "the job", "the job's copy"))
+		return true;
+	close(*job);
+	return false;
+}
+
+// PostScript that comes straight from the client, through a PPD with the
+// filter lines of morvane 1.3.0: CUPS's own pstops prepares it first, as
+// it does in a queue of CUPS's own.
+static bool prepare_job(char *const args[], const char *folder, int input,
+    int *job)
+{
+	char pstops[buffer_size];
+	const char *server = setting("CUPS_SERVERBIN", CUPS_SERVERBIN);
+	if (server[0] != '/' || snprintf(pstops, sizeof pstops, "%s/filter/pstops",
+	    server) >= (int)sizeof pstops)
+		return report_error("CUPS_SERVERBIN must be an absolute path, "
+		    "not %s", server);
+	if (!make_file(folder, "job.ps", job))
+		return false;
+	const char *argv[] = {pstops, args[1], args[2], args[3], args[4],
+	    args[5], nullptr};
+	run_result result;
+	bool ok = run_program(argv, nullptr, input, *job, nullptr, &result);
+	if (ok && result.status != 0)
+		ok = report_error("%s failed with status %d", pstops, result.status);
+	if (!ok)
+		close(*job);
 	return ok;
 }
 
@@ -66,126 +110,286 @@ static bool write_page_size(const char *path, const page_setup *setup)
 	char text[buffer_size] = "";
 	int length = setup->has_size ?
 	    format_page_size(text, setup->width, setup->length) : 0;
-	int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+	int file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 	bool ok = file >= 0 && write(file, text, length) == length;
 	if (file >= 0 && close(file) != 0)
 		ok = false;
 	return ok || report_error("cannot write %s: %s", path, strerror(errno));
 }
 
-static bool send_file(const char *folder, const char *name)
-{
-	char path[buffer_size];
-	path_in(path, folder, name);
-	int file = open(path, O_RDONLY | O_CLOEXEC);
-	if (file < 0)
-		return report_error("cannot read %s: %s", path, strerror(errno));
-	bool ok = copy_all(file, STDOUT_FILENO, "cannot write the job");
-	close(file);
-	return ok;
-}
+// morvane's record for a page size, split into its command's arguments.
+struct command_record {
+	char text[buffer_size];
+	const char *argv[record_words];
+	record_kind kind;
+};
 
-// Runs morvane on the staged job and checks what it printed. Returns the
-// kind of record, and its command's argument vector in argv.
-static record_kind run_morvane(char *const args[], const char *folder,
-    const page_setup *setup, const char *pstops, char record[buffer_size],
-    const char *argv[record_words])
+// Runs morvane for the size in setup and checks what it printed.
+static bool run_morvane(char *const args[], const char *folder,
+    const page_setup *setup, const char *pstops, command_record *record)
 {
 	const char *morvane = setting("MORVANE", "morvane");
 	char page_size[buffer_size];
 	path_in(page_size, folder, "page.size");
 	if (!write_page_size(page_size, setup))
-		return refused_record;
+		return false;
 	const char *command[] = {morvane, args[1], args[2], args[3], args[4],
 	    args[5], setup->vertical_dots, pstops, "in.ps", "out.ps", page_size,
 	    nullptr};
 	run_result result;
-	if (!run_program(command, nullptr, record, &result))
-		return refused_record;
-	record_kind kind = refused_record;
+	if (!run_program(command, nullptr, -1, -1, record->text, &result))
+		return false;
+	record->kind = refused_record;
 	if (result.status != 0)
-		report_error("%s failed with status %d", morvane, result.status);
-	else if (result.stderr_bytes != 0)
-		report_error("%s reported an error", morvane);
-	else if ((kind = accept_record(record, pstops, argv)) == refused_record)
-		report_error("%s printed no usable command record", morvane);
-	return kind;
+		return report_error("%s failed with status %d", morvane,
+		    result.status);
+	if (result.stderr_bytes != 0)
+		return report_error("%s reported an error", morvane);
+	record->kind = accept_record(record->text, pstops, record->argv);
+	if (record->kind == refused_record)
+		return report_error("%s printed no usable command record", morvane);
+	const char **argv = record->argv;
+	if (record->kind == pstops_record)
+		debug("page size %s: %s %s %s %s in.ps out.ps", setup->size_name,
+		    argv[0], argv[1], argv[2], argv[3]);
+	return true;
 }
 
-static bool print_job(char *const args[], const char *file,
-    const char *folder, int input, const page_setup *setup)
+// For the filter's queue CUPS writes the code of the size where for its
+// own queue it writes none, when the tray has code: then the paper is the
+// tray's, or the one that the document's pages ask for. Unless they do,
+// that block, the first size feature, does not go to the printer. -1
+// where none is dropped.
+static int dropped_block(const mapped_file *job, const document *doc,
+    const page_setup *setup)
+{
+	if (setup->plain_sends_size || sets_own_size(job->data, doc))
+		return -1;
+	for (int i = 0; i < doc->blocks; i++)
+		if (doc->block[i].size.end > doc->block[i].size.start)
+			return i;
+	return -1;
+}
+
+// The page size in effect is the one that the document's setup selects
+// last: CUPS writes the options' size there, and keeps one that the
+// document selects itself after it. Any other size gets its own record.
+static bool take_document_size(char *const args[], const char *ppd,
+    const char *folder, const char *pstops, const mapped_file *job,
+    const document *doc, int dropped, page_setup *setup,
+    command_record *record)
+{
+	const setup_block *last = nullptr;
+	for (int i = 0; i < doc->blocks; i++)
+		if (i != dropped && (doc->block[i].custom_size ||
+		    doc->block[i].size.end > doc->block[i].size.start))
+			last = &doc->block[i];
+	if (last == nullptr)
+		return true;
+	if (last->custom_size)
+		return strcmp(setup->size_name, "Custom") == 0 ||
+		    report_error("the job sets a custom page size of its own");
+	const span choice = last->size;
+	char name[buffer_size];
+	if (choice.end - choice.start >= buffer_size)
+		return report_error("the job sets a page size whose name is too long");
+	memcpy(name, job->data + choice.start, choice.end - choice.start);
+	name[choice.end - choice.start] = '\0';
+	if (strcmp(name, setup->size_name) == 0)
+		return true;
+	debug("the job selects the page size %s itself", name);
+	if (!read_named_size(ppd, name, setup) ||
+	    !run_morvane(args, folder, setup, pstops, record))
+		return false;
+	return record->kind == pstops_record ||
+	    report_error("morvane printed no pstops record for %s", name);
+}
+
+// Writes the document to path, less the device setup carried past pstops.
+static bool write_document(const char *path, const mapped_file *job,
+    const document *doc)
+{
+	int file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+	if (file < 0)
+		return report_error("cannot make %s: %s", path, strerror(errno));
+	bool ok = true;
+	off_t at = doc->body.start;
+	for (int i = 0; ok && i < doc->cut; i++) {
+		ok = copy_range(job->fd, at, doc->block[i].bytes.start, file, path);
+		at = doc->block[i].bytes.end;
+	}
+	ok = ok && copy_range(job->fd, at, doc->body.end, file, path);
+	if (close(file) != 0 && ok)
+		return report_error("cannot write %s: %s", path, strerror(errno));
+	return ok;
+}
+
+// Sends the JCL before the document, then pstops' output of it with the
+// document's device setup before pstops' own prolog.
+static bool send_document(const mapped_file *job, const document *doc,
+    int dropped, const char *path)
+{
+	int file = open(path, O_RDONLY | O_CLOEXEC);
+	if (file < 0)
+		return report_error("cannot read %s: %s", path, strerror(errno));
+	mapped_file output;
+	bool ok = map_file(file, path, &output);
+	off_t point = ok && doc->blocks > 0 ?
+	    setup_point(output.data, output.size) : 0;
+	if (ok && point < 0)
+		ok = report_error("pstops wrote no \"%%%%BeginProcSet: PStoPS\" "
+		    "line, before which the job's device setup must go");
+	const char *to = "standard output";
+	ok = ok && copy_range(job->fd, doc->before.start, doc->before.end,
+	    STDOUT_FILENO, to) && copy_range(file, 0, point, STDOUT_FILENO, to);
+	for (int i = 0; ok && i < doc->blocks; i++)
+		if (i != dropped)
+			ok = copy_range(job->fd, doc->block[i].bytes.start,
+			    doc->block[i].bytes.end, STDOUT_FILENO, to);
+	ok = ok && copy_range(file, point, output.size, STDOUT_FILENO, to);
+	unmap_file(&output);
+	close(file);
+	return ok;
+}
+
+// Runs pstops on one document of the job and sends the result.
+static bool print_document(const char *folder, const mapped_file *job,
+    const document *doc, int dropped, const command_record *record)
+{
+	char in[buffer_size], out[buffer_size];
+	path_in(in, folder, "in.ps");
+	path_in(out, folder, "out.ps");
+	if (!write_document(in, job, doc))
+		return false;
+	// Quiet, pstops reports errors but not each page: on a large job those
+	// reports would flood the log and take a third of the time.
+	const char *const *argv = record->argv;
+	const char *command[record_words + 1] = {argv[0], "-q", argv[1],
+	    argv[2], argv[3], argv[4], argv[5], nullptr};
+	run_result result;
+	if (!run_program(command, folder, -1, -1, nullptr, &result))
+		return false;
+	if (result.status != 0)
+		return report_error("%s failed with status %d", argv[0],
+		    result.status);
+	return send_document(job, doc, dropped, out);
+}
+
+// Prints the documents of the job with morvane's record for their size:
+// several where CUPS makes the copies itself, JCL and all.
+static bool print_documents(char *const args[], const char *ppd,
+    const char *folder, const mapped_file *job, page_setup *setup)
 {
 	const char *pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH);
 	if (pstops[0] != '/')
 		return report_error("pstops must be named by an absolute path, "
 		    "not %s", pstops);
-	char record[buffer_size];
-	const char *argv[record_words];
-	if (!stage_job(folder, file, input))
+	command_record record;
+	if (!run_morvane(args, folder, setup, pstops, &record))
 		return false;
-	record_kind kind = run_morvane(args, folder, setup, pstops, record, argv);
-	if (kind == refused_record)
-		return false;
-	if (kind == copy_record) {
+	if (record.kind == copy_record) {
 		debug("page size unknown: the job passes unchanged");
-		return send_file(folder, "in.ps");
+		return copy_range(job->fd, 0, job->size, STDOUT_FILENO,
+		    "standard output");
 	}
-	debug("page size %s: %s %s %s %s in.ps out.ps", setup->size_name,
-	    argv[0], argv[1], argv[2], argv[3]);
-	// Quiet, pstops reports errors but not each page: on a large job those
-	// reports would flood the log and take a third of the time.
-	const char *command[record_words + 1] = {argv[0], "-q", argv[1],
-	    argv[2], argv[3], argv[4], argv[5], nullptr};
-	run_result result;
-	if (!run_program(command, folder, nullptr, &result))
+	document doc;
+	scan_result found;
+	int documents = 0;
+	for (off_t at = 0; (found = next_document(job->data, job->size, at,
+	    &doc)) == scan_document; at = doc.body.end, documents++) {
+		int dropped = dropped_block(job, &doc, setup);
+		if (!take_document_size(args, ppd, folder, pstops, job, &doc,
+		    dropped, setup, &record) ||
+		    !print_document(folder, job, &doc, dropped, &record))
+			return false;
+	}
+	if (found == scan_too_many)
+		return report_error("a document of the job has more than %d "
+		    "blocks of device setup", max_setup_blocks);
+	if (documents == 0)
+		return report_error("the job holds no PostScript document");
+	return copy_range(job->fd, doc.before.start, doc.before.end,
+	    STDOUT_FILENO, "standard output");
+}
+
+static bool print_job(char *const args[], const char *ppd,
+    const char *folder, int input, bool raw, page_setup *setup)
+{
+	const char *unshifted = "the PPD has no *MorvaneVerticalDots: the job "
+	    "passes unchanged";
+	if (!setup->has_dots && !raw) {
+		debug("%s", unshifted);
+		return copy_all(input, STDOUT_FILENO, "the job", "standard output");
+	}
+	int job = -1;
+	if (!(raw ? prepare_job(args, folder, input, &job) :
+	    stage_job(folder, input, &job)))
 		return false;
-	if (result.status != 0)
-		return report_error("%s failed with status %d", pstops,
-		    result.status);
-	return send_file(folder, "out.ps");
+	mapped_file map;
+	bool ok = map_file(job, "the job's copy", &map);
+	if (ok && !setup->has_dots) {
+		debug("%s", unshifted);
+		ok = copy_range(job, 0, map.size, STDOUT_FILENO, "standard output");
+	} else if (ok) {
+		ok = print_documents(args, ppd, folder, &map, setup);
+	}
+	unmap_file(&map);
+	close(job);
+	return ok;
 }
 
 // Prints the job from file, or from standard input when file is null.
 // Returns the exit status.
-static int print(char *const args[], const char *file,
-    const page_setup *setup)
+static int print(char *const args[], const char *file, const char *ppd,
+    page_setup *setup)
 {
 	int input = STDIN_FILENO;
-	if (file != nullptr && (input = open(file, O_RDONLY | O_CLOEXEC)) < 0) {
-		report_error("cannot read the job %s: %s", file, strerror(errno));
+	if (file != nullptr && !open_job(file, &input))
 		return 1;
-	}
-	bool ok;
+	// CUPS names the file only for the first filter of a job: PostScript
+	// named so went through none of CUPS's own.
+	bool raw = setup->raw_postscript && file != nullptr &&
+	    strcmp(setting("CONTENT_TYPE", ""), "application/postscript") == 0;
 	char folder[folder_size];
-	if (!setup->has_dots) {
-		debug("the PPD has no *MorvaneVerticalDots: the job passes "
-		    "unchanged");
-		ok = copy_all(input, STDOUT_FILENO, "cannot write the job");
-	} else if ((ok = make_folder(folder))) {
-		ok = print_job(args, file, folder, input, setup);
+	bool ok = make_folder(folder);
+	if (ok) {
+		ok = print_job(args, ppd, folder, input, raw, setup);
 		remove_folder(folder);
 	}
+	if (cancel_requested())
+		debug("the job was cancelled");
 	return ok && !cancel_requested() ? 0 : 1;
 }
 
 // Descriptors 0 to 2 stay taken, so that no file of the filter's lands
-// on one and gets the log or the job: a closed standard output is an error,
-// and the others are opened on /dev/null.
-static bool take_standard_streams()
+// on one and gets the log or the job: a closed standard output is an
+// error, as is a closed standard input that would be the job, and the
+// others are opened on /dev/null.
+static bool take_standard_streams(bool reads_input)
 {
-	bool output_closed = fcntl(STDOUT_FILENO, F_GETFD) < 0;
-	for (int fd = 0; fd <= 2; fd++)
-		if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd)
+	bool closed[3];
+	for (int fd = 0; fd <= 2; fd++) {
+		closed[fd] = fcntl(fd, F_GETFD) < 0;
+		if (closed[fd] && open("/dev/null", O_RDWR) != fd)
 			return false;
-	return !output_closed || report_error("standard output is closed");
+	}
+	if (closed[STDOUT_FILENO])
+		return report_error("standard output is closed");
+	if (closed[STDIN_FILENO] && reads_input)
+		return report_error("standard input is closed, and no file names "
+		    "the job");
+	return true;
 }
 
 int main(int argc, char *argv[])
 {
 	// A filter further down that fails must not kill this one unheard.
 	(void)signal(SIGPIPE, SIG_IGN);
+	// An ignored SIGCHLD survives exec, and would leave the filter unable
+	// to wait for its programs.
+	(void)signal(SIGCHLD, SIG_DFL);
 	catch_cancel();
-	if (!take_standard_streams())
+	if (!take_standard_streams(argc == 6))
 		return 1;
 	if (argc != 6 && argc != 7) {
 		report_error("usage: morvane-filter job user title copies options "
@@ -197,6 +401,6 @@ int main(int argc, char *argv[])
 	if (ppd == nullptr)
 		report_error("no PPD file: PPD is not set");
 	else if (read_page_setup(ppd, argv[5], &setup))
-		return print(argv, argc == 7 ? argv[6] : nullptr, &setup);
+		return print(argv, argc == 7 ? argv[6] : nullptr, ppd, &setup);
 	return 1;
 }

@@ -40,17 +40,30 @@ bool open_failed(const char *path)
 	    ppdErrorString(status), line);
 }
 
+// The options that can ask for a page size, in the order CUPS reads them.
+const char *const size_options[] = {"media", "PageSize", "PageRegion"};
+
 // Logs the sizes that the job asked for and the PPD does not have.
 void note_missing_size(const options_handle &options)
 {
-	const char *names[] = {"media", "PageSize", "PageRegion"};
-	for (const char *name : names) {
+	for (const char *name : size_options) {
 		const char *value = cupsGetOption(name, options.get_deleter().count,
 		    options.get());
 		if (value != nullptr)
 			debug("the PPD has no page size for %s=%s, so the "
 			    "default applies", name, value);
 	}
+}
+
+// The size as the job's options name it, for the log, or null.
+const char *asked_size(const options_handle &options)
+{
+	const char *value = nullptr;
+	for (const char *name : size_options)
+		if (value == nullptr)
+			value = cupsGetOption(name, options.get_deleter().count,
+			    options.get());
+	return value;
 }
 
 // The attribute's text must be a finite number and nothing else: morvane
@@ -74,11 +87,108 @@ bool read_vertical_dots(ppd_file_t *ppd, page_setup *setup)
 	return true;
 }
 
+// A number from the PPD attribute name, or fallback where it has none.
+float attribute_number(ppd_file_t *ppd, const char *name, float fallback)
+{
+	ppd_attr_t *attr = ppdFindAttr(ppd, name, nullptr);
+	return attr != nullptr && attr->value != nullptr ?
+	    strtof(attr->value, nullptr) : fallback;
+}
+
+// A sheet's sides must be finite and positive: a custom size within the
+// PPD's range for custom sizes, any other at most largest_page. The test
+// is written so that NaN fails it.
+bool check_size(ppd_file_t *ppd, const char *asked, page_setup *setup)
+{
+	float low[2] = {0, 0};
+	float high[2] = {largest_page, largest_page};
+	bool custom = strcmp(setup->size_name, "Custom") == 0;
+	if (custom) {
+		const char *names[] = {"MaxMediaWidth", "MaxMediaHeight"};
+		for (int i = 0; i < 2; i++) {
+			low[i] = ppd->custom_min[i];
+			high[i] = std::fmin(ppd->custom_max[i],
+			    attribute_number(ppd, names[i], ppd->custom_max[i]));
+		}
+	}
+	float size[2] = {setup->width, setup->length};
+	bool fits = true;
+	for (int i = 0; i < 2; i++)
+		fits = fits && size[i] > 0 && size[i] >= low[i] && size[i] <= high[i];
+	if (fits)
+		return true;
+	setup->has_size = false;
+	if (custom)
+		return report_error("the custom page size %s, %.9g by %.9g points, "
+		    "is outside the PPD's custom sizes, %.9g to %.9g by %.9g to "
+		    "%.9g points", asked, (double)size[0], (double)size[1],
+		    (double)low[0], (double)high[0], (double)low[1], (double)high[1]);
+	return report_error("the page size %s, %.9g by %.9g points, is not one "
+	    "that a sheet can have: each side must be more than 0 and at most "
+	    "%.9g points", asked, (double)size[0], (double)size[1],
+	    (double)largest_page);
+}
+
+// Copies the size that ppdPageSize found into setup, and checks it.
+bool take_size(ppd_file_t *ppd, const ppd_size_t *size, const char *asked,
+    page_setup *setup)
+{
+	setup->has_size = size != nullptr;
+	if (size == nullptr)
+		return true;
+	// NOLINTNEXTLINE(cert-err33-c): libcups keeps names under 41 bytes.
+	snprintf(setup->size_name, buffer_size, "%s", size->name);
+	setup->width = size->width;
+	setup->length = size->length;
+	return check_size(ppd, asked != nullptr ? asked : size->name, setup);
+}
+
+// A *cupsFilter line that gives the filter application/postscript, as the
+// lines of morvane 1.3.0 did, hands it jobs that CUPS has not prepared.
+bool takes_raw_postscript(const ppd_file_t *ppd)
+{
+	const char type[] = "application/postscript ";
+	const char program[] = " morvane-filter";
+	for (int i = 0; i < ppd->num_filters; i++) {
+		const char *line = ppd->filters[i];
+		size_t length = strlen(line);
+		if (strncmp(line, type, sizeof type - 1) == 0 &&
+		    length >= sizeof program - 1 &&
+		    strcmp(line + length - (sizeof program - 1), program) == 0)
+			return true;
+	}
+	return false;
+}
+
+// Whether CUPS sends the code of the size to CUPS's own PostScript queue,
+// whose PPD has no *cupsFilter lines. There it leaves the code out when
+// the job's tray has code of its own, while for a PPD with the lines, as
+// the filter's queue has, it puts it in. libcups's own rule answers, asked
+// with the PPD's filters hidden.
+bool plain_queue_sends_size(ppd_file_t *ppd)
+{
+	const int filters = ppd->num_filters;
+	ppd->num_filters = 0;
+	bool sends = false;
+	const ppd_section_t sections[] = {PPD_ORDER_DOCUMENT, PPD_ORDER_ANY,
+	    PPD_ORDER_PAGE};
+	for (ppd_section_t section : sections) {
+		char *code = ppdEmitString(ppd, section, 0);
+		sends = sends || (code != nullptr &&
+		    (strstr(code, "%%BeginFeature: *PageSize ") != nullptr ||
+		    strstr(code, "%%BeginFeature: *PageRegion ") != nullptr));
+		free(code);
+	}
+	ppd->num_filters = filters;
+	return sends;
+}
+
 }
 
 bool read_page_setup(const char *path, const char *options_text,
     page_setup *setup)
 {
+	setup->has_size = false;
 	ppd_handle ppd(ppdOpenFile(path), ppdClose);
 	if (!ppd)
 		return open_failed(path);
@@ -92,17 +202,33 @@ bool read_page_setup(const char *path, const char *options_text,
 	// default is marked after that, as CUPS's own filters would have it.
 	cupsMarkOptions(ppd.get(), count, list);
 	ppd_size_t *size = ppdPageSize(ppd.get(), nullptr);
+	const char *asked = nullptr;
 	if (size == nullptr) {
 		note_missing_size(options);
 		ppdMarkDefaults(ppd.get());
 		size = ppdPageSize(ppd.get(), nullptr);
+	} else {
+		asked = asked_size(options);
 	}
-	setup->has_size = size != nullptr;
-	if (size != nullptr) {
-		// NOLINTNEXTLINE(cert-err33-c): libcups keeps names under 41 bytes.
-		snprintf(setup->size_name, buffer_size, "%s", size->name);
-		setup->width = size->width;
-		setup->length = size->length;
-	}
-	return read_vertical_dots(ppd.get(), setup);
+	setup->raw_postscript = takes_raw_postscript(ppd.get());
+	// What CUPS writes depends on every option, as CUPS's filters mark
+	// them: the defaults, and the job's options over them.
+	ppdMarkDefaults(ppd.get());
+	cupsMarkOptions(ppd.get(), count, list);
+	setup->plain_sends_size = plain_queue_sends_size(ppd.get());
+	return take_size(ppd.get(), size, asked, setup) &&
+	    read_vertical_dots(ppd.get(), setup);
+}
+
+bool read_named_size(const char *path, const char *name, page_setup *setup)
+{
+	setup->has_size = false;
+	ppd_handle ppd(ppdOpenFile(path), ppdClose);
+	if (!ppd)
+		return open_failed(path);
+	ppd_size_t *size = ppdPageSize(ppd.get(), name);
+	if (size == nullptr || strcmp(name, "Custom") == 0)
+		return report_error("the job sets the page size %s, which the PPD "
+		    "does not have", name);
+	return take_size(ppd.get(), size, nullptr, setup);
 }

@@ -32,9 +32,17 @@ void on_sigterm(int)
 void write_line(const char *prefix, const char *name, int length,
     const char *text)
 {
-	// NOLINTNEXTLINE(cert-err33-c): a lost log line has no better recovery.
-	fprintf(stderr, "%s: morvane-filter: %s%s%.*s\n", prefix, name,
-	    *name != '\0' ? ": " : "", length, text);
+	char line[buffer_size];
+	int used = snprintf(line, sizeof line, "%s: morvane-filter: ", prefix);
+	if (*name != '\0') {
+		used = append_escaped(line, used, name, (int)strlen(name));
+		used = append_escaped(line, used, ": ", 2);
+	}
+	used = append_escaped(line, used, text, length);
+	line[used++] = '\n';
+	// A lost log line has no better recovery.
+	ssize_t written = write(STDERR_FILENO, line, used);
+	(void)written;
 }
 
 // A stream from a child: its file descriptor (-1 once it has ended), and
@@ -104,8 +112,8 @@ void stop_child(pid_t pid)
 		;
 }
 
-bool spawn(const char *const argv[], const char *folder, int out, int err,
-    pid_t *pid)
+bool spawn(const char *const argv[], const char *folder, int in, int out,
+    int err, pid_t *pid)
 {
 	posix_spawn_file_actions_t actions;
 	posix_spawnattr_t attributes;
@@ -115,7 +123,11 @@ bool spawn(const char *const argv[], const char *folder, int out, int err,
 	sigaddset(&defaults, SIGPIPE);
 	sigaddset(&defaults, SIGTERM);
 	posix_spawn_file_actions_init(&actions);
-	posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+	if (in >= 0)
+		posix_spawn_file_actions_adddup2(&actions, in, 0);
+	else
+		posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY,
+		    0);
 	posix_spawn_file_actions_adddup2(&actions, out, 1);
 	posix_spawn_file_actions_adddup2(&actions, err, 2);
 	if (folder != nullptr)
@@ -192,10 +204,8 @@ bool watch(pid_t pid, child_stream streams[2], char *output,
 	}
 	if (waited < 0)
 		stop_child(pid);
-	if (cancelled) {
-		debug("the job was cancelled");
+	if (cancelled)
 		return false;
-	}
 	if (failure != nullptr)
 		return report_error("%s: %s", streams[0].name, failure);
 	result->status = WIFEXITED(status) ? WEXITSTATUS(status) :
@@ -205,31 +215,36 @@ bool watch(pid_t pid, child_stream streams[2], char *output,
 
 }
 
-bool run_program(const char *const argv[], const char *folder,
-    char output[buffer_size], run_result *result)
+bool run_program(const char *const argv[], const char *folder, int in,
+    int out, char output[buffer_size], run_result *result)
 {
 	*result = run_result{-1, 0, 0};
 	if (output != nullptr)
 		output[0] = '\0';
-	int out[2], err[2];
-	if (pipe2(out, O_CLOEXEC) != 0)
-		return report_error("cannot make a pipe: %s", strerror(errno));
-	if (pipe2(err, O_CLOEXEC) != 0) {
-		close(out[0]);
-		close(out[1]);
-		return report_error("cannot make a pipe: %s", strerror(errno));
+	// Its standard output comes through a pipe unless it goes to a file.
+	int pipes[2][2] = {{-1, -1}, {-1, -1}};
+	if ((out < 0 && pipe2(pipes[0], O_CLOEXEC) != 0) ||
+	    pipe2(pipes[1], O_CLOEXEC) != 0) {
+		int error = errno;
+		for (auto &pipe : pipes)
+			for (int fd : pipe)
+				if (fd >= 0)
+					close(fd);
+		return report_error("cannot make a pipe: %s", strerror(error));
 	}
-	child_stream streams[2] = {{out[0], argv[0], {}, 0},
-	    {err[0], argv[0], {}, 0}};
+	child_stream streams[2] = {{pipes[0][0], argv[0], {}, 0},
+	    {pipes[1][0], argv[0], {}, 0}};
 
 	sigset_t term, waiting;
 	sigemptyset(&term);
 	sigaddset(&term, SIGTERM);
 	sigprocmask(SIG_BLOCK, &term, &waiting);
 	pid_t pid = 0;
-	bool ok = !cancelled && spawn(argv, folder, out[1], err[1], &pid);
-	close(out[1]);
-	close(err[1]);
+	bool ok = !cancelled && spawn(argv, folder, in,
+	    out >= 0 ? out : pipes[0][1], pipes[1][1], &pid);
+	for (auto &pipe : pipes)
+		if (pipe[1] >= 0)
+			close(pipe[1]);
 	if (ok)
 		ok = watch(pid, streams, output, result, &waiting);
 	for (child_stream &stream : streams)
@@ -237,6 +252,32 @@ bool run_program(const char *const argv[], const char *folder,
 			close(stream.fd);
 	sigprocmask(SIG_SETMASK, &waiting, nullptr);
 	return ok;
+}
+
+int append_escaped(char line[buffer_size], int used, const char *text,
+    int length)
+{
+	// C's escapes: \n, \r, \t and \\ by name, other control bytes in octal.
+	const char named[] = "\n\r\t\\";
+	const char letters[] = "nrt\\";
+	// Room is left for the line feed and the terminating zero byte.
+	const int room = buffer_size - 2;
+	for (int i = 0; i < length; i++) {
+		unsigned char c = (unsigned char)text[i];
+		const char *name = c != 0 ? strchr(named, c) : nullptr;
+		char escape[8] = {(char)c};
+		int n = 1;
+		if (name != nullptr)
+			n = snprintf(escape, sizeof escape, "\\%c", letters[name - named]);
+		else if (c < 0x20 || c == 0x7f)
+			n = snprintf(escape, sizeof escape, "\\%03o", c);
+		if (used + n > room)
+			break;
+		memcpy(line + used, escape, n);
+		used += n;
+	}
+	line[used] = '\0';
+	return used;
 }
 
 void catch_cancel()
@@ -262,7 +303,7 @@ static void log_message(const char *prefix, const char *format,
 	char text[buffer_size];
 	// NOLINTNEXTLINE(cert-err33-c,clang-analyzer-valist.Uninitialized)
 	vsnprintf(text, sizeof text, format, arguments);
-	write_line(prefix, "", buffer_size, text);
+	write_line(prefix, "", (int)strlen(text), text);
 }
 
 // The two are printf-like, and the compiler checks their formats as such.

@@ -5,7 +5,7 @@ passed=0
 failed=0
 fail() {
 	failed=$((failed + 1))
-	echo "FAIL: $*"
+	printf 'FAIL: %s\n' "$*"
 }
 
 # needs TEST PROGRAM PACKAGE: ends the test as skipped (77) where PROGRAM is

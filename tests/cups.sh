@@ -1,16 +1,18 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Tests the CUPS filter: runs it directly on its failure paths, then prints
-# a two-page job through a private cupsd (a child process on 127.0.0.1 with
-# folders of its own). Each output must equal what morvane and pstops, run
-# by hand, make of the size that the PPD's *PaperDimension gives.
-#   cups.sh MORVANE FILTER PPD  the built programs, in a server filter folder
-#                               of the test's own that also holds a failing
-#                               pstops, as a print server's holds its own
-#   cups.sh --installed         the installed programs, the system's filter
-#                               folder, and the model that lpinfo -m lists
+# Tests the CUPS filter. It runs the filter directly, on its failure paths
+# and on every way a job can come in, then prints jobs of every kind
+# through a private cupsd (a child process on 127.0.0.1 with folders of
+# its own), each on a queue of the filter and on a queue of CUPS's own made
+# from the same PPD. ghostscript, as the printer, must find the same
+# documents, JCL, pages and device settings in both, and every page's ink
+# moved by morvane's record for its paper.
+#   cups.sh MORVANE FILTER PPD  the built programs; the server's filter
+#                               folder is the system's with FILTER added
+#   cups.sh --installed         the installed programs, and the model that
+#                               lpinfo -m lists
 # FILTER_WRAPPER (valgrind, say) runs the filter in the direct runs.
-# Exits 77 (skipped) where cupsd, the CUPS clients or pstops are missing.
+# Exits 77 (skipped) where a program that it needs is missing.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
@@ -25,6 +27,8 @@ fi
 needs cups pstops psutils
 needs cups cupsd cups-daemon
 needs cups lpadmin cups-client
+needs cups gs ghostscript
+needs cups /usr/lib/cups/filter/pdftops cups-filters
 
 # Filters run as user lp when cupsd runs as root, so lp must be able to
 # enter the folder and run the copies of the programs in it.
@@ -32,165 +36,66 @@ tmp=$(mktemp -d) || exit 2
 pid=
 stop() { [ -z "$pid" ] || { kill "$pid"; wait "$pid"; }; }
 # A filter that cupsd left running may still be removing its own files.
-trap 'stop; rm -rf "$tmp" 2>/dev/null || { sleep 1; rm -rf "$tmp"; }' EXIT
+trap 'stop; [ -n "${KEEP:-}" ] || rm -rf "$tmp" 2>/dev/null || { sleep 1; rm -rf "$tmp"; }' EXIT
 trap 'exit 1' HUP INT TERM
 chmod 755 "$tmp"
-mkdir -p "$tmp/bin/filter" "$tmp/bin/daemon" "$tmp/spool/tmp" "$tmp/log" \
-    "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp"
-morvane=$1 filter=$2 sample=$(cd "$(dirname "$3")" && pwd)/${3##*/}
-if [ -z "$installed" ]; then
-	install -m 755 "$1" "$tmp/morvane"
-	install -m 755 "$2" "$tmp/bin/filter/"
-	morvane=$tmp/morvane filter=$tmp/bin/filter/morvane-filter
-fi
+mkdir -p "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp" "$tmp/printed" "$tmp/log" \
+    "$tmp/spool/tmp" "$tmp/reports"
+chmod 777 "$tmp/printed"
+absolute() { echo "$(cd "$(dirname "$1")" && pwd)/${1##*/}"; }
+morvane=$(absolute "$1") filter=$(absolute "$2") sample=$(absolute "$3")
+pstops=$(command -v pstops)
 job=$tmp/job.ps
 printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 2' '%%EndComments' '%%Page: 1 1' \
-    '100 100 moveto 200 200 lineto stroke showpage' '%%Page: 2 2' \
-    '100 200 moveto 200 100 lineto stroke showpage' '%%EOF' >"$job"
+    '150 100 moveto 300 300 lineto stroke showpage' '%%Page: 2 2' \
+    '150 300 moveto 350 100 lineto stroke showpage' '%%EOF' >"$job"
 
-# wait_for COMMAND...: runs COMMAND every 0.1 s until it succeeds, 30 s at most.
+# wait_for SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it
+# succeeds; after SECONDS, says what it waited for and fails.
 wait_for() {
-	for i in $(seq 300); do "$@" && return; sleep 0.1; done
+	seconds=$1 what=$2
+	shift 2
+	for i in $(seq $((seconds * 10))); do "$@" && return; sleep 0.1; done
+	fail "waited $seconds s for $what"
 	return 1
 }
 
-# by_hand PPD SIZE: what morvane and pstops make of the job for SIZE (a
-# name in PPD, or WxH), or the job itself for "unchanged"; in by-hand/out.ps.
+# by_hand PPD SIZE: morvane's record for SIZE (a name in PPD, or WxH), in
+# $record, and what it and pstops make of the job, in by-hand/out.ps.
 by_hand() {
 	rm -f "$tmp/by-hand/"*
 	cp "$job" "$tmp/by-hand/in.ps"
 	case $2 in
-	unchanged) cp "$job" "$tmp/by-hand/out.ps"; return ;;
 	*x*) dimensions=$(echo "$2" | tr x ' ') ;;
 	*) dimensions=$(tr -d '\r' <"$1" |
 	    sed -n "s|^\*PaperDimension $2[/:][^\"]*\"\(.*\)\"|\1|p") ;;
 	esac
 	echo "PageSize [$dimensions]" >"$tmp/by-hand/page.size"
 	dots=$(tr -d '\r' <"$1" | sed -n 's/^\*MorvaneVerticalDots: "\(.*\)"/\1/p')
-	record=$("$morvane" - - - - - "$dots" pstops in.ps out.ps \
+	record=$("$morvane" - - - - - "$dots" "$pstops" in.ps out.ps \
 	    "$tmp/by-hand/page.size")
 	(cd "$tmp/by-hand" && run_record "$record" 2>/dev/null)
 }
 
-# The filter's failure paths: a status of 1, one ERROR: line, no job on
-# standard output, and no temporary folder left.
+# Stand-ins for morvane and pstops, and PPDs that are wrong in one way.
 printf '#!/bin/sh\necho partial | tee out.ps\nexit 1\n' >"$tmp/fake/pstops"
 printf '#!/bin/sh\nprintf "PSCOMMAND=cp\\nCMDARGV=-f /etc/passwd out.ps\\n"\n' \
     >"$tmp/fake/other-file"
+printf '#!/bin/sh\nprintf "%%02000d\\n" 0\n' >"$tmp/fake/long"
 printf '#!/bin/sh\nsleep 30 &\necho $! >"%s/sleep.pid"\nwait\n' "$tmp" \
     >"$tmp/fake/slow"
 chmod 755 "$tmp/fake/"*
-run_filter() {
-	env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" "$@"
-}
-while read -r name setting output; do
-	if [ "$output" = closed ]; then
-		run_filter "$setting" ${FILTER_WRAPPER:-} "$filter" 1 user title 1 '' \
-		    "$job" >&- 2>"$tmp/err"
-	else
-		run_filter "$setting" ${FILTER_WRAPPER:-} "$filter" 1 user title 1 '' \
-		    "$job" >"${output:-$tmp/out}" 2>"$tmp/err"
-	fi
-	status=$? errors=$(grep -c '^ERROR:' "$tmp/err")
-	if [ "$status" -ne 1 ] || [ "$errors" -ne 1 ] || [ -s "$tmp/out" ] ||
-	    [ -n "$(ls "$tmp/filter-tmp")" ]; then
-		fail "$name: status $status, $errors ERROR: lines"
-		cat "$tmp/err" "$tmp/out"
-	else
-		passed=$((passed + 1))
-	fi
-done <<CASES
-no-ppd PPD=$tmp/none
-not-a-ppd PPD=$job
-failing-morvane MORVANE=false
-failing-command MORVANE_PSTOPS=$tmp/fake/pstops
-record-naming-another-file MORVANE=$tmp/fake/other-file
-output-full TMPDIR=$tmp/filter-tmp /dev/full
-output-closed TMPDIR=$tmp/filter-tmp closed
-CASES
-# A cancel during a slow command stops it and whatever it started.
-env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
-    MORVANE_PSTOPS="$tmp/fake/slow" ${FILTER_WRAPPER:-} "$filter" \
-    1 user title 1 '' "$job" >"$tmp/out" 2>"$tmp/err" &
-filter_pid=$!
-wait_for test -s "$tmp/sleep.pid"
-kill -TERM "$filter_pid"
-wait "$filter_pid"
-status=$?
-if [ "$status" -ne 1 ] || [ -s "$tmp/out" ] || [ -n "$(ls "$tmp/filter-tmp")" ] ||
-    ps -o stat= -p "$(cat "$tmp/sleep.pid")" | grep -qv Z; then
-	fail "cancel: status $status, or output, a folder or the command left"
-	cat "$tmp/err"
-else
-	passed=$((passed + 1))
-fi
-# The job from a file named relative to the current folder, and from
-# standard input.
-by_hand "$sample" A4
-for input in relative stdin; do
-	if [ "$input" = relative ]; then
-		(cd "$tmp" && run_filter ${FILTER_WRAPPER:-} "$filter" 1 u t 1 '' job.ps)
-	else
-		run_filter ${FILTER_WRAPPER:-} "$filter" 1 u t 1 '' <"$job"
-	fi >"$tmp/out" 2>"$tmp/err"
-	status=$?
-	if [ "$status" -eq 0 ] && cmp -s "$tmp/out" "$tmp/by-hand/out.ps"; then
-		passed=$((passed + 1))
-	else
-		fail "$input: status $status, or the output differs from A4 by hand"
-		cat "$tmp/err"
-	fi
-done
-
-# cupsd, on a port that no socket listens on. Its filter folder is the
-# system's for the installed programs, else the test's own, where a pstops
-# that fails stands for the print server's filter of that name.
-if [ -n "$installed" ]; then
-	server_bin=/usr/lib/cups
-	needs cups lpinfo cups-client
-	needs cups /usr/lib/cups/daemon/cups-driverd cups
-else
-	server_bin=$tmp/bin
-	ln -s /usr/lib/cups/daemon/cups-exec "$tmp/bin/daemon/"
-	printf '#!/bin/sh\necho "ERROR: the server'\''s pstops ran" >&2\nexit 1\n' \
-	    >"$tmp/bin/filter/pstops"
-	chmod 755 "$tmp/bin/filter/pstops"
-fi
-printf '%s\n' "ServerRoot $tmp" "ServerBin $server_bin" \
-    "RequestRoot $tmp/spool" "TempDir $tmp/spool/tmp" "CacheDir $tmp/spool" \
-    "StateDir $tmp/spool" "ErrorLog $tmp/log/error_log" \
-    "AccessLog $tmp/log/access_log" "PageLog $tmp/log/page_log" \
-    "FileDevice Yes" "SetEnv MORVANE $morvane" >"$tmp/cups-files.conf"
-port=$((20000 + $$ % 20000))
-while grep -q -i ":$(printf %04x $port) 00000000:0000 0A" /proc/net/tcp; do
-	port=$((port + 1))
-done
-printf '%s\n' "Listen 127.0.0.1:$port" "Browsing No" "WebInterface No" \
-    "LogLevel debug" "MaxLogSize 0" "ErrorPolicy abort-job" "DefaultAuthType None" \
-    "<Policy default>" "<Limit All>" "Order deny,allow" "</Limit>" \
-    "</Policy>" >"$tmp/cupsd.conf"
-cupsd -f -c "$tmp/cupsd.conf" -s "$tmp/cups-files.conf" &
-pid=$!
-export CUPS_SERVER=127.0.0.1:$port
-# lpstat -r succeeds either way: its answer tells.
-running() { LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running'; }
-idle() { [ -z "$(lpstat -o "$1")" ]; }
-wait_for running || { echo "cupsd did not start"; cat "$tmp/log/error_log"; exit 1; }
-
-# The sample PPD as the scheduler finds it, or given by its path.
-driver="-P $sample"
-if [ -n "$installed" ]; then
-	model=$(lpinfo -m | awk '/morvane/ { print $1; exit }')
-	[ -n "$model" ] || fail "lpinfo -m does not list the sample PPD"
-	driver="-m $model"
-fi
+sed 's/^\*MorvaneVerticalDots: .*/*MorvaneVerticalDots: "3473abc"/' \
+    "$sample" >"$tmp/dots.ppd"
+sed 's/^\*PaperDimension A4\/A4: .*/*PaperDimension A4\/A4: "1e30 1e30"/' \
+    "$sample" >"$tmp/huge.ppd"
 # PPDs of other shapes, made from the sample: *PageSize code over several
 # lines, code without brackets (a comment, and PJL), custom sizes, CRLF line
 # ends, a fractional size, and a ColorModel (whose cache in libcups leaks);
 # and one without *MorvaneVerticalDots.
 awk '/^\*PageSize / { next }
     /^\*DefaultPageSize:/ { print "*DefaultPageSize: Decimal"; next }
-    /^\*MorvaneVerticalDots:/ { print "*MorvaneVerticalDots: \"1200.5\""; next }
+    /^\*MorvaneVerticalDots:/ { print "*MorvaneVerticalDots: \"3400.5\""; next }
     /^\*PaperDimension A5/ { print "*PaperDimension Decimal: \"595.28 841.89\"" }
     { print }
     /^\*OrderDependency: .* \*PageSize$/ {
@@ -210,46 +115,368 @@ awk '/^\*PageSize / { next }
 		print "*ParamCustomPageSize " p[i]
     }' "$sample" | sed 's/$/\r/' >"$tmp/shapes.ppd"
 grep -v '^\*MorvaneVerticalDots' "$sample" >"$tmp/plain.ppd"
-# QUEUE DRIVER [OPTIONS]: a queue whose device is the file QUEUE.out.
-while read -r queue setup; do
-	lpadmin -p "$queue" -E -v "file://$tmp/$queue.out" $setup 2>"$tmp/err" ||
-	    fail "queue $queue: $(cat "$tmp/err")"
+mkfifo "$tmp/fifo"
+# A copy of the job whose absolute name is 1024 bytes long.
+long=$tmp
+while [ $((1024 - ${#long})) -gt 210 ]; do long=$long/$(printf '%0200d' 0); done
+mkdir -p "$long"
+long=$long/$(printf "%0$((1024 - ${#long} - 4))d" 0).ps
+cp "$job" "$long"
+
+# The direct runs, from the folder of the job. SETTING is NAME=VALUE in
+# the environment, or SIGCHLD=ignored; OPTIONS are the job's. JOB is a
+# file, or "stdin" or "pipe" for the job on standard input from a file or
+# a pipe, or "closed". OUTPUT is "file", "append", "closed" or a file to
+# write to. "-" is none, and \n a line feed. EXPECTED is "ok NAME SIZE",
+# NAME the size's name in the PPD and SIZE its size for by_hand, or the
+# text of the one ERROR: line. A run that fails leaves no output and no
+# folder.
+run_filter() {
+	if [ "$setting" = SIGCHLD=ignored ]; then
+		(trap '' CHLD && exec env TMPDIR="$tmp/filter-tmp" PPD="$sample" \
+		    MORVANE="$morvane" MORVANE_PSTOPS="$pstops" \
+		    ${FILTER_WRAPPER:-} "$filter" 1 user title 1 "$options" "$@")
+	else
+		env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
+		    MORVANE_PSTOPS="$pstops" $setting ${FILTER_WRAPPER:-} \
+		    "$filter" 1 user title 1 "$options" "$@"
+	fi
+}
+with_input() {
+	case $input in
+	stdin) run_filter <"$job" ;;
+	pipe) cat "$job" | run_filter ;;
+	closed) run_filter <&- ;;
+	*) run_filter "$input" </dev/null ;;
+	esac
+}
+cd "$tmp" || exit 2
+while read -r name setting options input output expected; do
+	[ "$setting" != - ] || setting=
+	[ "$options" != - ] || options=
+	options=$(printf '%b' "$options") input=$(printf '%b' "$input")
+	: >"$tmp/out"
+	case $output in
+	file) with_input >"$tmp/out" 2>"$tmp/err" ;;
+	append) with_input >>"$tmp/out" 2>"$tmp/err" ;;
+	closed) with_input >&- 2>"$tmp/err" ;;
+	*) with_input >"$output" 2>"$tmp/err" ;;
+	esac
+	status=$?
+	errors=$(grep '^ERROR:' "$tmp/err")
+	left=$(ls "$tmp/filter-tmp")
+	case $expected in
+	ok\ *)
+		ppd=$sample
+		case $setting in PPD=*) ppd=${setting#PPD=} ;; esac
+		by_hand "$ppd" "${expected##* }"
+		size=${expected#ok } size=${size% *}
+		debug="DEBUG: morvane-filter: page size $size: ${record#*PSCOMMAND=}"
+		debug=$(printf '%s\n' "$debug" | sed 'N;s/\nCMDARGV=/ /')
+		if [ "$status" -eq 0 ] && [ -z "$errors" ] && [ -z "$left" ] &&
+		    grep -qxF "$debug" "$tmp/err" &&
+		    cmp -s "$tmp/out" "$tmp/by-hand/out.ps"; then
+			passed=$((passed + 1))
+		else
+			fail "$name: status $status, or the output or the log differs" \
+			    "from $size by hand ($debug)"
+			cat "$tmp/err"
+		fi ;;
+	*)
+		if [ "$status" -eq 1 ] && [ -z "$left" ] && [ ! -s "$tmp/out" ] &&
+		    [ "$errors" = "ERROR: morvane-filter: $expected" ]; then
+			passed=$((passed + 1))
+		else
+			fail "$name: status $status, not the one ERROR: line" \
+			    "\"$expected\", or output or a folder left"
+			cat "$tmp/err"
+		fi ;;
+	esac
+done <<CASES
+file - - job.ps file ok A4 A4
+standard-input - - stdin file ok A4 A4
+pipe - - pipe file ok A4 A4
+output-appended - - $job append ok A4 A4
+name-of-1024-bytes - - ${long#"$tmp"/} file ok A4 A4
+sigchld-ignored SIGCHLD=ignored - $job file ok A4 A4
+line-feed-in-option - media="x\\nERROR:\\040injected" $job file ok A4 A4
+custom-size PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file ok Custom 300x400
+no-ppd PPD=$tmp/none - $job file cannot open the PPD file $tmp/none: No such file or directory
+not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk in column 1 on line 1
+dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "3473abc" is not a number
+size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 1.00000002e+30 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
+custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
+custom-size-unreadable PPD=$tmp/shapes.ppd PageSize=Custom.abc $job file the custom page size Custom.abc, 0 by 0 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
+failing-morvane MORVANE=false - $job file false failed with status 1
+record-too-long MORVANE=$tmp/fake/long - $job file $tmp/fake/long: it printed more than fits in the buffer
+record-naming-another-file MORVANE=$tmp/fake/other-file - $job file $tmp/fake/other-file printed no usable command record
+failing-command MORVANE_PSTOPS=$tmp/fake/pstops - $job file $tmp/fake/pstops failed with status 1
+job-a-folder - - $tmp file cannot read the job $tmp: it is a folder
+job-a-fifo - - $tmp/fifo file cannot read the job $tmp/fifo: it is a FIFO
+job-a-device - - /dev/zero file cannot read the job /dev/zero: it is a device
+line-feed-in-job-name - - $tmp/no\\nsuch file cannot read the job $tmp/no\\nsuch: No such file or directory
+no-job - - closed file standard input is closed, and no file names the job
+output-full - - $job /dev/full cannot write standard output: No space left on device
+output-closed - - $job closed standard output is closed
+CASES
+
+# A cancel during a slow command stops it and whatever it started: the
+# wait ends early when the filter has ended on its own.
+env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
+    MORVANE_PSTOPS="$tmp/fake/slow" ${FILTER_WRAPPER:-} "$filter" \
+    1 user title 1 '' "$job" >"$tmp/out" 2>"$tmp/err" &
+filter_pid=$!
+started() { test -s "$tmp/sleep.pid" || ! kill -0 "$filter_pid" 2>/dev/null; }
+wait_for 10 "the slow command to start" started
+kill -TERM "$filter_pid"
+wait "$filter_pid"
+status=$?
+if [ "$status" -ne 1 ] || [ -s "$tmp/out" ] || [ -n "$(ls "$tmp/filter-tmp")" ] ||
+    grep -q '^ERROR:' "$tmp/err" || [ ! -s "$tmp/sleep.pid" ] ||
+    ps -o stat= -p "$(cat "$tmp/sleep.pid")" | grep -qv Z; then
+	fail "cancel: status $status, an ERROR: line, or output, a folder or" \
+	    "the command left"
+	cat "$tmp/err"
+else
+	passed=$((passed + 1))
+fi
+
+# The server's programs are the system's, as on a print server, with the
+# filter under test in the filter folder and a backend that keeps each
+# job's output in a file named after the job.
+bin=$tmp/bin
+mkdir "$bin"
+ln -s /usr/lib/cups/* "$bin/"
+rm "$bin/filter" "$bin/backend"
+mkdir "$bin/filter" "$bin/backend"
+ln -s /usr/lib/cups/filter/* "$bin/filter/"
+ln -s /usr/lib/cups/backend/* "$bin/backend/"
+if [ -z "$installed" ]; then
+	rm -f "$bin/filter/morvane-filter"
+	install -m 755 "$filter" "$bin/filter/"
+	install -m 755 "$morvane" "$tmp/morvane"
+	morvane=$tmp/morvane
+fi
+printf '%s\n' '#!/bin/sh' \
+    '[ $# -gt 0 ] || { echo "direct save \"Unknown\" \"Save\""; exit 0; }' \
+    'cat ${6:+"$6"} >"${DEVICE_URI#save:}/$1.prn"' >"$bin/backend/save"
+chmod 755 "$bin/backend/save"
+printf '%s\n' "ServerRoot $tmp" "ServerBin $bin" \
+    "RequestRoot $tmp/spool" "TempDir $tmp/spool/tmp" "CacheDir $tmp/spool" \
+    "StateDir $tmp/spool" "ErrorLog $tmp/log/error_log" \
+    "AccessLog $tmp/log/access_log" "PageLog $tmp/log/page_log" \
+    "SetEnv MORVANE $morvane" >"$tmp/cups-files.conf"
+port=$((20000 + $$ % 20000))
+while grep -q -i ":$(printf %04x $port) 00000000:0000 0A" /proc/net/tcp; do
+	port=$((port + 1))
+done
+printf '%s\n' "Listen 127.0.0.1:$port" "Browsing No" "WebInterface No" \
+    "LogLevel debug" "MaxLogSize 0" "ErrorPolicy abort-job" "DefaultAuthType None" \
+    "MaxJobs 0" "<Policy default>" "<Limit All>" "Order deny,allow" "</Limit>" \
+    "</Policy>" >"$tmp/cupsd.conf"
+cupsd -f -c "$tmp/cupsd.conf" -s "$tmp/cups-files.conf" &
+pid=$!
+export CUPS_SERVER=127.0.0.1:$port
+# lpstat -r succeeds either way: its answer tells.
+running() {
+	LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running' ||
+	    ! kill -0 "$pid" 2>/dev/null
+}
+if ! wait_for 10 "cupsd to start" running || ! kill -0 "$pid" 2>/dev/null; then
+	cat "$tmp/log/error_log"
+	pid=
+	finish
+	exit 1
+fi
+
+# The queues: each of the filter, QUEUE, and its twin QUEUE-cups, of the
+# same PPD without the filter's lines: CUPS's own PostScript queue.
+driver="-P $sample"
+if [ -n "$installed" ]; then
+	model=$(lpinfo -m | awk '/morvane/ { print $1; exit }')
+	[ -n "$model" ] || fail "lpinfo -m does not list the sample PPD"
+	driver="-m $model"
+fi
+sed 's|^\*cupsFilter: "application/vnd.cups-postscript |*cupsFilter: "application/postscript |' \
+    "$here/ppd/letter-pjl.ppd" >"$tmp/legacy.ppd"
+# QUEUE PPD [OPTIONS]
+while read -r queue ppd setup; do
+	grep -v '^\*cupsFilter' "$ppd" >"$tmp/$queue-cups.ppd"
+	[ "$ppd" != "$sample" ] || ppd=$driver
+	[ "${ppd#-}" != "$ppd" ] || ppd="-P $ppd"
+	for twin in "$queue $ppd" "$queue-cups -P $tmp/$queue-cups.ppd"; do
+		set -- $twin
+		lpadmin -p "$1" -E -v "save:$tmp/printed" $2 $3 $setup 2>"$tmp/err" ||
+		    fail "queue $1: $(cat "$tmp/err")"
+	done
 done <<QUEUES
-sample $driver
-a5 $driver -o media-default=iso_a5_148x210mm
-shapes -P $tmp/shapes.ppd
-plain -P $tmp/plain.ppd
+sample $sample
+a5 $sample -o media-default=iso_a5_148x210mm
+letter $here/ppd/letter-pjl.ppd
+a4 $here/ppd/a4.ppd
+shapes $tmp/shapes.ppd
+plain $tmp/plain.ppd
+legacy $tmp/legacy.ppd
 QUEUES
 
-# QUEUE PPD SIZE [LP OPTIONS]: prints the job through QUEUE with the
-# options, and compares what the device got with the job for SIZE by hand.
-while read -r queue ppd size options; do
-	rm -f "$tmp/$queue.out"
-	request=$(lp -d "$queue" $options "$job" 2>"$tmp/err") ||
-	    { fail "$queue $options: $(cat "$tmp/err")"; continue; }
-	id=${request#*"$queue"-} id=${id%% *}
-	wait_for idle "$queue"
-	by_hand "$ppd" "$size"
-	if cmp -s "$tmp/$queue.out" "$tmp/by-hand/out.ps" && grep -a -q \
-	    "\[Job $id\] Job completed\." "$tmp/log/error_log"; then
-		passed=$((passed + 1))
-	else
-		fail "$queue $options: the job failed or differs from $size by hand"
-		grep -a "\[Job $id\]" "$tmp/log/error_log" | grep -v 'env\|argv' |
-		    tail -n 20
-	fi
-done <<JOBS
-sample $sample A4
-sample $sample Letter -o media=letter
-sample $sample Letter -o media=na_letter_8.5x11in
-sample $sample A4 -o media=Tabloid
-a5 $sample A5
-shapes $tmp/shapes.ppd Decimal
-shapes $tmp/shapes.ppd A5 -o PageSize=A5
-shapes $tmp/shapes.ppd Letter -o media=na_letter_8.5x11in
-shapes $tmp/shapes.ppd 300x400 -o PageSize=Custom.300x400
-plain $tmp/plain.ppd unchanged -o media=Letter
+# The jobs: PostScript with and without DSC comments, PDF, text and PNG.
+printf '%s\n' '%!PS' '/Times-Roman findfont 24 scalefont setfont' \
+    '150 200 moveto (no comments) show showpage' >"$tmp/nodsc.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$job"
+printf 'A text job\nof two lines\n' >"$tmp/job.txt"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
+    -o "$tmp/job.png" -c '0 0 1 setrgbcolor 10 10 80 60 rectfill showpage'
+# QUEUE FILE SIZE [LP OPTIONS]: SIZE, a name in the PPD or WxH, is the
+# paper whose record shifts the pages that no code of the job puts on
+# paper of their own: where the tray alone chooses the paper, or the PPD's
+# code is not PostScript ("-" for none). "unchanged": no shift at all.
+{
+	for queue in letter a4 sample; do
+		size=A4 other=Letter
+		[ "$queue" != letter ] || { size=Letter other=A4; }
+		for file in job.ps job.pdf job.txt job.png; do
+			echo "$queue $file $size"
+		done
+		for file in job.ps job.pdf; do
+			for options in "-n 3" "-n 2 -o collate=true" "-o landscape" \
+			    "-o sides=two-sided-long-edge" "-o InputSlot=Tray2" \
+			    "-o number-up=2" "-o page-ranges=2"; do
+				echo "$queue $file $size $options"
+			done
+			echo "$queue $file $other -o media=$other"
+		done
+	done
+	cat <<JOBS
+letter nodsc.ps Letter
+letter job.ps Letter -o Resolution=1200dpi -o MediaType=Heavy -o JCLEconomode=On
+a4 job.ps - -o media=Custom.500x800 -o InputSlot=Bypass
+a5 job.ps -
+sample job.ps - -o media=Tabloid
+sample job.ps - -o media=na_letter_8.5x11in
+shapes job.ps -
+shapes job.ps A5 -o PageSize=A5
+shapes job.ps Letter -o media=na_letter_8.5x11in
+shapes job.ps - -o PageSize=Custom.500x800
+plain job.ps unchanged -o media=Letter
+legacy job.ps Letter -n 2 -o sides=two-sided-long-edge
+legacy job.ps Letter
 JOBS
+} >"$tmp/jobs"
+
+# Every job goes to both queues at once; the server runs them side by side.
+: >"$tmp/submitted"
+while read -r queue file size options; do
+	for twin in "$queue" "$queue-cups"; do
+		request=$(lp -d "$twin" -t title $options "$tmp/$file" 2>"$tmp/err") ||
+		    { fail "$twin $file $options: $(cat "$tmp/err")"; request=-0; }
+		id=${request#*"$twin"-} id=${id%% *}
+		printf '%s ' "$id" >>"$tmp/submitted"
+	done
+	echo "$queue $file $size $options" >>"$tmp/submitted"
+done <"$tmp/jobs"
+
+# The wait ends when no job is left: a job that fails is aborted at once.
+# It fails when no job has ended for 20 s, and names the jobs left.
+pending() { lpstat -o 2>/dev/null | wc -l; }
+left=$(pending) still=0
+while [ "$left" -gt 0 ] && [ "$still" -lt 200 ]; do
+	sleep 0.1
+	now=$(pending)
+	if [ "$now" -eq "$left" ]; then still=$((still + 1)); else still=0; fi
+	left=$now
+done
+[ "$left" -eq 0 ] || { fail "no job ended for 20 s; left:"; lpstat -o; }
+
+# report OUTPUT PREFIX: splits a printer's input into its JCL (PREFIX.jcl,
+# without the job's ID) and its documents, and writes what ghostscript
+# finds on each document's pages to PREFIX.N. Prints the documents' count.
+report() {
+	awk -v p="$2" '
+	    !doc && /^%!PS-Adobe/ { n++; doc = 1 }
+	    doc { print > (p "." n ".ps") }
+	    !doc { sub(/DISPLAY = "[0-9]+ /, "DISPLAY = \"ID "); print > (p ".jcl") }
+	    doc && /^%%EOF/ { doc = 0; close(p "." n ".ps") }
+	    END { print n + 0 }' "$1"
+	touch "$2.jcl"
+	for doc in "$2".*.ps; do
+		[ -e "$doc" ] || continue
+		gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox -sstdout=%stderr \
+		    "$here/device.ps" "$doc" >"${doc%.ps}" 2>&1
+	done
+}
+
+# shifts PPD SIZE REPORT: for each paper WxH on the device in the report,
+# the shift in inches of morvane's record for it, "PAPER DX DY"; for the
+# device's first paper, which no job sets, the shift for SIZE.
+shifts() {
+	for paper in $(sed -n 's/^[0-9]* device PageSize \[\(.*\) \(.*\)\]$/\1x\2/p' \
+	    "$3" | sort -u); do
+		if [ "$paper" = 1000x1400 ] && [ "$2" != - ]; then
+			by_hand "$1" "$2"
+		else
+			echo "PageSize [$(echo "$paper" | tr x ' ')]" >"$tmp/paper.size"
+			record=$("$morvane" - - - - - "$dots" pstops in out "$tmp/paper.size")
+		fi
+		echo "$record" | sed -n "s/^CMDARGV=.*1:0@1\.0(\(.*\)in,\(.*\)in) .*/$paper \1 \2/p"
+	done
+}
+
+# same_pages CUPS MORVANE SHIFTS: the same settings on every page, and
+# each page's ink moved by the shift for its paper, within 0.1 point.
+same_pages() {
+	grep -v BoundingBox "$1" | sort >"$1.settings"
+	grep -v BoundingBox "$2" | sort >"$2.settings"
+	cmp -s "$1.settings" "$2.settings" || return 1
+	awk -v shifts="$3" '
+	    BEGIN { while ((getline line < shifts) > 0) {
+		split(line, f, " "); dx[f[1]] = f[2] * 72; dy[f[1]] = f[3] * 72 } }
+	    $2 == "device" { paper = $4 "x" $5; gsub(/[][]/, "", paper) }
+	    /^%%HiResBoundingBox:/ {
+		if (FILENAME == ARGV[1]) { cups[++c] = $2 " " $3 " " $4 " " $5; at[c] = paper; next }
+		m++; split(cups[m], b, " ")
+		if (b[1] == 0 && b[3] == 0) { bad += ($2 != 0 || $4 != 0); next }
+		if (!(at[m] in dx)) { bad++; next }
+		want[1] = b[1] + dx[at[m]]; want[2] = b[2] + dy[at[m]]
+		want[3] = b[3] + dx[at[m]]; want[4] = b[4] + dy[at[m]]
+		for (i = 1; i <= 4; i++) {
+			d = $(i + 1) - want[i]
+			if (d > 0.1 || d < -0.1) { bad++; break }
+		}
+	    }
+	    END { exit !(bad == 0 && m == c) }' "$1" "$2"
+}
+
+# Compares the two outputs of every job.
+while read -r mine theirs queue file size options; do
+	what="$queue $file $options"
+	for id in "$mine" "$theirs"; do
+		grep -a -q "\[Job $id\] Job completed\." "$tmp/log/error_log" || {
+			fail "$what: job $id did not complete"
+			grep -a "\[Job $id\]" "$tmp/log/error_log" | grep -v 'env\|argv' |
+			    grep -a ' [EW] \|ERROR\|failed' | tail -n 5
+			continue 2
+		}
+	done
+	r=$tmp/reports/$mine
+	documents=$(report "$tmp/printed/$mine.prn" "$r.m")
+	[ "$documents" -eq "$(report "$tmp/printed/$theirs.prn" "$r.c")" ] ||
+	    { fail "$what: not the same number of documents"; continue; }
+	cmp -s "$r.m.jcl" "$r.c.jcl" || { fail "$what: not the same JCL"; continue; }
+	ppd=$tmp/$queue-cups.ppd
+	dots=$(tr -d '\r' <"$ppd" | sed -n 's/^\*MorvaneVerticalDots: "\(.*\)"/\1/p')
+	[ "$size" != unchanged ] || dots=unchanged
+	for n in $(seq "$documents"); do
+		shifts "$ppd" "$size" "$r.c.$n" >"$r.shifts"
+		[ "$dots" != unchanged ] ||
+		    sed -i 's/ .*/ 0 0/' "$r.shifts"
+		same_pages "$r.c.$n" "$r.m.$n" "$r.shifts" || {
+			fail "$what: document $n differs on the printer"
+			diff "$r.c.$n" "$r.m.$n" | head -n 10
+			continue 2
+		}
+	done
+	passed=$((passed + 1))
+done <"$tmp/submitted"
 [ -z "$(ls "$tmp/spool/tmp" | grep morvane)" ] ||
     fail "the filter left a temporary folder in the spool"
 finish

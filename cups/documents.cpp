@@ -1,0 +1,295 @@
+// SPDX-License-Identifier: MIT
+// The PostScript that CUPS prepares for a printer: its documents, the JCL
+// around them, and the device setup in them that pstops would disable.
+//
+// CUPS writes the code of each marked option as
+//   [{
+//   %%BeginFeature: *Option Choice
+//   ...
+//   %%EndFeature
+//   } stopped cleartomark
+// and the copies between "%RBIBeginNonPPDFeature:" and
+// "%RBIEndNonPPDFeature". Only comment lines matter here, so the scan
+// jumps from one "%" that starts a line to the next.
+#include <cstring>
+
+#include "filter.h"
+
+namespace {
+
+// Where the scan of one document stands.
+struct scan_state {
+	const char *data;       // the whole job
+	const char *end;
+	document *doc;
+	int depth;              // of documents embedded in this one
+	bool in_setup;          // in its setup section
+	const char *setup;      // where the setup section starts, or null
+	int pages;              // the "%%Page:" lines seen
+	const char *page_run;   // where a block of the first page's setup
+	                        // must start to be carried, or null
+	const char *open;       // the start of the block being read, or null
+	const char *feature;    // its first line
+	bool open_in_page;      // it is one of the first page's
+	bool overflow;          // more blocks than a document may carry
+};
+
+bool has_prefix(const char *p, const char *end, const char *prefix)
+{
+	size_t length = strlen(prefix);
+	return (size_t)(end - p) >= length && memcmp(p, prefix, length) == 0;
+}
+
+// The start of the next line: just after the line feed, or the end.
+const char *next_line(const char *p, const char *end)
+{
+	const char *feed = (const char *)memchr(p, '\n', end - p);
+	return feed != nullptr ? feed + 1 : end;
+}
+
+// The line at p holds exactly text, with a carriage return or not.
+bool line_is(const char *p, const char *end, const char *text)
+{
+	size_t length = strlen(text);
+	if (!has_prefix(p, end, text))
+		return false;
+	p += length;
+	if (p < end && *p == '\r')
+		p++;
+	return p == end || *p == '\n';
+}
+
+bool starts_line(const char *data, const char *p)
+{
+	return p == data || p[-1] == '\n' || p[-1] == '\r';
+}
+
+// A document starts with "%!" at the start of a line, or right after the
+// universal exit of the JCL before it.
+const char *document_start(const char *data, const char *p, const char *end)
+{
+	const char exit_language[] = "\033%-12345X";
+	const size_t exit_length = sizeof exit_language - 1;
+	while ((p = (const char *)memmem(p, end - p, "%!", 2)) != nullptr) {
+		if (starts_line(data, p) || ((size_t)(p - data) >= exit_length &&
+		    memcmp(p - exit_length, exit_language, exit_length) == 0))
+			return p;
+		p += 2;
+	}
+	return nullptr;
+}
+
+// A block starts at its "[{" line where CUPS wrote one, and ends after its
+// "} stopped cleartomark" line.
+const char *block_start(const scan_state *state, const char *line)
+{
+	const char *body = state->data + state->doc->body.start;
+	const char *openers[] = {"[{\n", "[{\r\n"};
+	for (const char *opener : openers) {
+		const char *p = line - strlen(opener);
+		if (p >= body && memcmp(p, opener, strlen(opener)) == 0 &&
+		    starts_line(state->data, p))
+			return p;
+	}
+	return line;
+}
+
+const char *block_end(const scan_state *state, const char *after)
+{
+	return line_is(after, state->end, "} stopped cleartomark") ?
+	    next_line(after, state->end) : after;
+}
+
+// The choice of a size feature's line: "*PageSize NAME", "*PageRegion
+// NAME" or "*CustomPageSize True" (which sets custom).
+void size_choice(const scan_state *state, const char *line,
+    setup_block *block)
+{
+	const char *p = line + strlen("%%BeginFeature:");
+	const char *stop = next_line(line, state->end);
+	while (p < stop && *p == ' ')
+		p++;
+	const char *keywords[] = {"*PageSize ", "*PageRegion ",
+	    "*CustomPageSize "};
+	for (const char *keyword : keywords) {
+		if (!has_prefix(p, stop, keyword))
+			continue;
+		const char *name = p + strlen(keyword);
+		while (stop > name && (stop[-1] == '\n' || stop[-1] == '\r' ||
+		    stop[-1] == ' '))
+			stop--;
+		block->custom_size = keyword == keywords[2];
+		if (!block->custom_size)
+			block->size = span{name - state->data, stop - state->data};
+		return;
+	}
+}
+
+void open_block(scan_state *state, const char *line)
+{
+	const char *start = block_start(state, line);
+	state->open = nullptr;
+	if (state->in_setup || (state->page_run != nullptr &&
+	    start == state->page_run)) {
+		state->open = start;
+		state->feature = line;
+		state->open_in_page = !state->in_setup;
+	} else {
+		state->page_run = nullptr;
+	}
+}
+
+void close_block(scan_state *state, const char *after)
+{
+	if (state->open == nullptr)
+		return;
+	document *doc = state->doc;
+	if (doc->blocks == max_setup_blocks) {
+		state->overflow = true;
+		return;
+	}
+	const char *end = block_end(state, after);
+	setup_block *block = &doc->block[doc->blocks++];
+	block->bytes = span{state->open - state->data, end - state->data};
+	if (state->open_in_page)
+		state->page_run = end;
+	else
+		doc->cut = doc->blocks;
+	if (has_prefix(state->feature, state->end, "%%BeginFeature:"))
+		size_choice(state, state->feature, block);
+	state->open = nullptr;
+}
+
+// A count in decimal digits, bounded by end; -1 when there is none.
+off_t read_count(const char *p, const char *end)
+{
+	while (p < end && *p == ' ')
+		p++;
+	off_t count = -1;
+	for (; p < end && *p >= '0' && *p <= '9'; p++)
+		count = (count < 0 ? 0 : count) * 10 + (*p - '0');
+	return count;
+}
+
+// Skips the bytes or lines that a "%%BeginData:" or "%%BeginBinary:" line
+// announces, so that no byte of the data is taken for a comment.
+const char *skip_data(const scan_state *state, const char *line,
+    const char *after)
+{
+	const char *p = (const char *)memchr(line, ':', after - line);
+	off_t count = p != nullptr ? read_count(p + 1, after) : -1;
+	if (count <= 0)
+		return after;
+	const char *end = state->end;
+	bool lines = has_prefix(line, end, "%%BeginData:") &&
+	    memmem(line, after - line, "Lines", 5) != nullptr;
+	if (!lines)
+		return count < end - after ? after + count : end;
+	while (count-- > 0 && after < end)
+		after = next_line(after, end);
+	return after;
+}
+
+// CUPS's setup for several pages on a sheet disables setpagedevice, and
+// the feature code of its pages then sets nothing: nor may it when carried.
+bool pages_set_nothing(const scan_state *state, const char *page)
+{
+	const char disabled[] = "/setpagedevice{pop}";
+	return state->setup != nullptr && memmem(state->setup, page -
+	    state->setup, disabled, sizeof disabled - 1) != nullptr;
+}
+
+// Reads the comment line at line. Returns where the scan goes on, or null
+// at the end of the document.
+const char *read_comment(scan_state *state, const char *line)
+{
+	const char *end = state->end;
+	const char *after = next_line(line, end);
+	if (has_prefix(line, end, "%%BeginData:") ||
+	    has_prefix(line, end, "%%BeginBinary:"))
+		return skip_data(state, line, after);
+	if (has_prefix(line, end, "%%BeginDocument"))
+		state->depth++;
+	else if (has_prefix(line, end, "%%EndDocument") && state->depth > 0)
+		state->depth--;
+	if (state->depth > 0)
+		return after;
+
+	if (line_is(line, end, "%%EOF")) {
+		state->doc->body.end = after - state->data;
+		return nullptr;
+	} else if (line_is(line, end, "%%BeginSetup")) {
+		state->in_setup = state->pages == 0;
+		state->setup = after;
+	} else if (line_is(line, end, "%%EndSetup")) {
+		state->in_setup = false;
+	} else if (has_prefix(line, end, "%%Page:")) {
+		state->in_setup = false;
+		state->page_run = nullptr;
+		state->pages++;
+	} else if (line_is(line, end, "%%BeginPageSetup")) {
+		state->page_run = state->pages == 1 && !pages_set_nothing(state,
+		    line) ? after : nullptr;
+	} else if (has_prefix(line, end, "%%BeginFeature:") ||
+	    has_prefix(line, end, "%RBIBeginNonPPDFeature:")) {
+		open_block(state, line);
+	} else if (line_is(line, end, "%%EndFeature") ||
+	    line_is(line, end, "%RBIEndNonPPDFeature")) {
+		close_block(state, after);
+	}
+	return after;
+}
+
+}
+
+scan_result next_document(const char *data, off_t size, off_t from,
+    document *doc)
+{
+	const char *end = data + size;
+	const char *start = document_start(data, data + from, end);
+	*doc = document{};
+	if (start == nullptr) {
+		doc->before = span{from, size};
+		doc->body = span{size, size};
+		return scan_end;
+	}
+	doc->before = span{from, start - data};
+	doc->body = span{start - data, size};
+	scan_state state = {data, end, doc, 0, false, nullptr, 0, nullptr,
+	    nullptr, nullptr, false, false};
+	const char *p = next_line(start, end);
+	while (p != nullptr && !state.overflow &&
+	    (p = (const char *)memchr(p, '%', end - p)) != nullptr)
+		p = starts_line(data, p) ? read_comment(&state, p) : p + 1;
+	return state.overflow ? scan_too_many : scan_document;
+}
+
+bool sets_own_size(const char *data, const document *doc)
+{
+	const char *end = data + doc->body.end;
+	const char key[] = "/PageSize";
+	const char *p = data + doc->body.start;
+	while ((p = (const char *)memmem(p, end - p, key, sizeof key - 1)) !=
+	    nullptr) {
+		off_t at = p - data;
+		bool carried = false;
+		for (int i = 0; i < doc->blocks && !carried; i++)
+			carried = at >= doc->block[i].bytes.start &&
+			    at < doc->block[i].bytes.end;
+		if (!carried)
+			return true;
+		p += sizeof key - 1;
+	}
+	return false;
+}
+
+off_t setup_point(const char *data, off_t size)
+{
+	const char *end = data + size;
+	const char marker[] = "%%BeginProcSet: PStoPS";
+	for (const char *p = data; (p = (const char *)memmem(p, end - p, marker,
+	    sizeof marker - 1)) != nullptr; p++)
+		if (starts_line(data, p))
+			return p - data;
+	return -1;
+}
