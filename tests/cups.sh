@@ -375,17 +375,23 @@ while read -r queue file size options; do
 	echo "$queue $file $size $options" >>"$tmp/submitted"
 done <"$tmp/jobs"
 
-# The wait ends when no job is left: a job that fails is aborted at once.
-# It fails when no job has ended for 20 s, and names the jobs left.
-pending() { lpstat -o 2>/dev/null | wc -l; }
-left=$(pending) still=0
-while [ "$left" -gt 0 ] && [ "$still" -lt 200 ]; do
+# A job has ended when the log says that it completed or stopped: a job
+# whose filter fails stays stopped. The wait fails when no job has ended
+# for 10 s, and names the jobs left.
+ended() {
+	grep -a -o -E '\[Job [0-9]+\] Job (completed|stopped)' "$tmp/log/error_log" |
+	    sort -u | wc -l
+}
+jobs=$(awk '{ n += 2 } END { print n + 0 }' "$tmp/submitted")
+done=$(ended) still=0
+while [ "$done" -lt "$jobs" ] && [ "$still" -lt 100 ]; do
 	sleep 0.1
-	now=$(pending)
-	if [ "$now" -eq "$left" ]; then still=$((still + 1)); else still=0; fi
-	left=$now
+	now=$(ended)
+	if [ "$now" -eq "$done" ]; then still=$((still + 1)); else still=0; fi
+	done=$now
 done
-[ "$left" -eq 0 ] || { fail "no job ended for 20 s; left:"; lpstat -o; }
+[ "$done" -ge "$jobs" ] ||
+    { fail "waited 10 s for a job to end; $((jobs - done)) left:"; lpstat -o; }
 
 # report OUTPUT PREFIX: splits a printer's input into its JCL (PREFIX.jcl,
 # without the job's ID) and its documents, and writes what ghostscript

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The CUPS filter's side of morvane's files: the page-size text it writes,
-// and the records it accepts.
+// The CUPS filter's side of morvane's files (the page-size text it writes,
+// the records it accepts) and of CUPS's: the documents and device setup it
+// finds in CUPS's PostScript, and where pstops' output takes that setup.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +49,8 @@ TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
 		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
 		    "in.ps out.ps extra\n", nullptr},
 		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
+		    "in.ps out.ps one two three\n", nullptr},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
 		    "in.ps /tmp/x\n", nullptr},
 		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 -o x in.ps out.ps\n",
 		    nullptr},
@@ -56,13 +60,137 @@ TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
 	for (const auto &c : cases) {
 		char record[buffer_size];
 		snprintf(record, sizeof record, "%s", c.record);
-		const char *argv[record_words] = {};
+		// A word too many must not land past the vector's end.
+		const char *argv[record_words + 1] = {};
+		const char *guard = "guard";
+		argv[record_words] = guard;
 		record_kind kind = accept_record(record, "/usr/bin/pstops", argv);
+		EXPECT_EQ(argv[record_words], guard) << c.record;
 		EXPECT_EQ(kind != refused_record, c.command != nullptr) << c.record;
 		if (kind != refused_record && c.command != nullptr) {
 			EXPECT_STREQ(argv[0], c.command) << c.record;
 			EXPECT_EQ(kind == copy_record, strcmp(c.command, "cp") == 0);
 		}
+	}
+}
+
+// What next_document finds, one line a document: the bytes before it, its
+// body's first line, and each block of setup it carries ("+" if cut, "=" if
+// left in place, with the size it sets); then what follows the last.
+std::string scan(const std::string &job)
+{
+	std::string found;
+	document doc;
+	scan_result result;
+	off_t at = 0;
+	const char *data = job.data();
+	while ((result = next_document(data, job.size(), at, &doc)) ==
+	    scan_document) {
+		std::string body(data + doc.body.start, doc.body.end - doc.body.start);
+		found += "[" + std::string(data + doc.before.start,
+		    doc.before.end - doc.before.start) + "]" +
+		    body.substr(0, body.find('\n')) + " " +
+		    std::to_string(doc.body.end - doc.body.start);
+		for (int i = 0; i < doc.blocks; i++) {
+			const setup_block &b = doc.block[i];
+			found += (i < doc.cut ? " +" : " =") + std::to_string(
+			    b.bytes.end - b.bytes.start) + (b.custom_size ? "c" : "") +
+			    std::string(data + b.size.start, b.size.end - b.size.start);
+		}
+		found += "\n";
+		at = doc.body.end;
+	}
+	if (result == scan_too_many)
+		return found + "too many";
+	return found + "[" + std::string(data + doc.before.start,
+	    doc.before.end - doc.before.start) + "]";
+}
+
+TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
+{
+	const std::string feature = "[{\n%%BeginFeature: *PageSize A4\nx\n"
+	    "%%EndFeature\n} stopped cleartomark\n";
+	const std::string copies = "%RBIBeginNonPPDFeature: *NumCopies 2\n"
+	    "2 c\n%RBIEndNonPPDFeature\n";
+	const std::string page = "%%Page: 1 1\n%%BeginPageSetup\n";
+	const std::string doc = "%!PS-Adobe-3.0\n%%BeginSetup\n" + feature +
+	    copies + "%%EndSetup\n" + page + feature + "p\n%%EOF\n";
+	const std::string pjl = "\033%-12345X@PJL\n";
+	const std::string custom = "[{\r\n%%BeginFeature: *CustomPageSize "
+	    "True\r\n%%EndFeature\r\n} stopped cleartomark\r\n";
+	const std::string region = "%%BeginFeature: *PageRegion Letter \r\n"
+	    "%%EndFeature\r\n";
+	const std::string crlf = "%!PS\r\n%%BeginSetup\r\n" + custom + region +
+	    "%%EndSetup\r\n";
+	const std::string embedded = "%!PS\n%%BeginSetup\n%%BeginDocument: x\n"
+	    "%%BeginSetup\n" + feature + "%%EOF\n%%EndDocument\n%%BeginData: 7 "
+	    "Binary Bytes\n%%EOF\n\n%%EndData\n%%EndSetup\n" + page + "p\n" +
+	    feature + "%%EOF\n";
+	const std::string n_up = "%!PS\n%%BeginSetup\nuserdict/setpagedevice"
+	    "{pop}bind put\n%%EndSetup\n" + page + feature + "%%EOF\n";
+	std::string many = "%!PS\n%%BeginSetup\n";
+	for (int i = 0; i <= max_setup_blocks; i++)
+		many += "%%BeginFeature: *A B\n%%EndFeature\n";
+	auto size = [](const std::string &text) {
+		return std::to_string(text.size());
+	};
+	const std::string found = "%!PS-Adobe-3.0 " + size(doc) + " +" +
+	    size(feature) + "A4 +" + size(copies) + " =" + size(feature) + "A4\n";
+	const struct {
+		std::string job;
+		std::string found;
+	} cases[] = {
+		// JCL around two documents, as for collated copies.
+		{pjl + doc + pjl + doc + pjl, "[" + pjl + "]" + found + "[" + pjl +
+		    "]" + found + "[" + pjl + "]"},
+		// A document after the universal exit, with no line feed.
+		{"\033%-12345X%!PS\n%%EOF\n", "[\033%-12345X]%!PS 11\n[]"},
+		// No %%EOF: the document runs to the end.
+		{"%!PS\nshowpage\n", "[]%!PS 14\n[]"},
+		// No document at all, and "%!" within a line.
+		{"text %!PS\n", "[text %!PS\n]"},
+		// CRLF lines, a custom size, and a block without its wrapper.
+		{crlf, "[]%!PS\r " + size(crlf) + " +" + size(custom) + "c +" +
+		    size(region) + "Letter\n[]"},
+		// Neither an embedded document's setup and end, nor binary data,
+		// nor feature code after a page's setup has begun counts.
+		{embedded, "[]%!PS " + size(embedded) + "\n[]"},
+		// Several pages on a sheet: CUPS's setup disables setpagedevice,
+		// and the pages' feature code sets nothing.
+		{n_up, "[]%!PS " + size(n_up) + "\n[]"},
+		{many, "too many"},
+	};
+	for (const auto &c : cases)
+		EXPECT_EQ(scan(c.job), c.found) << c.job;
+}
+
+TEST(setup_point, is_the_start_of_the_line_of_pstops_procedure_set)
+{
+	const struct {
+		const char *output;
+		off_t point;
+	} cases[] = {
+		{"%!PS\n%%BeginProlog\n%%BeginProcSet: PStoPS 1 15\n", 19},
+		{"%!PS\n% %%BeginProcSet: PStoPS\n", -1},
+		{"%!PS\n%%BeginProcSet: Other\n", -1},
+	};
+	for (const auto &c : cases)
+		EXPECT_EQ(setup_point(c.output, strlen(c.output)), c.point) << c.output;
+}
+
+TEST(sets_own_size, only_outside_the_carried_setup)
+{
+	const std::string setup = "%!PS\n%%BeginSetup\n%%BeginFeature: "
+	    "*PageSize A4\n<</PageSize[595 842]>>setpagedevice\n%%EndFeature\n"
+	    "%%EndSetup\n";
+	for (const auto &page : {std::string("%%Page: 1 1\n"),
+	    std::string("%%Page: 1 1\n<</PageSize[612 792]>>setpagedevice\n")}) {
+		std::string job = setup + page;
+		document doc;
+		ASSERT_EQ(next_document(job.data(), job.size(), 0, &doc),
+		    scan_document);
+		EXPECT_EQ(sets_own_size(job.data(), &doc),
+		    page.find("/PageSize") != std::string::npos) << page;
 	}
 }
 
