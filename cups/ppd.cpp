@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 
+#include <strings.h>
+
 #include <cups/cups.h>
 #include <cups/ppd.h>
 
@@ -117,7 +119,6 @@ bool check_size(ppd_file_t *ppd, const char *asked, page_setup *setup)
 		fits = fits && size[i] > 0 && size[i] >= low[i] && size[i] <= high[i];
 	if (fits)
 		return true;
-	setup->has_size = false;
 	if (custom)
 		return report_error("the custom page size %s, %.9g by %.9g points, "
 		    "is outside the PPD's custom sizes, %.9g to %.9g by %.9g to "
@@ -161,26 +162,29 @@ bool takes_raw_postscript(const ppd_file_t *ppd)
 }
 
 // Whether CUPS sends the code of the size to CUPS's own PostScript queue,
-// whose PPD has no *cupsFilter lines. There it leaves the code out when
-// the job's tray has code of its own, while for a PPD with the lines, as
-// the filter's queue has, it puts it in. libcups's own rule answers, asked
-// with the PPD's filters hidden.
+// whose PPD has no *cupsFilter lines. There libcups leaves it out when the
+// job's tray (or manual feed) has code of its own, unless *RequiresPage-
+// Region says otherwise, while for a PPD with the lines, such as the
+// filter's queue has, it puts it in. This is libcups's rule, written out:
+// asking libcups to write the code instead crashes it on a PPD whose
+// custom size has no parameters.
 bool plain_queue_sends_size(ppd_file_t *ppd)
 {
-	const int filters = ppd->num_filters;
-	ppd->num_filters = 0;
-	bool sends = false;
-	const ppd_section_t sections[] = {PPD_ORDER_DOCUMENT, PPD_ORDER_ANY,
-	    PPD_ORDER_PAGE};
-	for (ppd_section_t section : sections) {
-		char *code = ppdEmitString(ppd, section, 0);
-		sends = sends || (code != nullptr &&
-		    (strstr(code, "%%BeginFeature: *PageSize ") != nullptr ||
-		    strstr(code, "%%BeginFeature: *PageRegion ") != nullptr));
-		free(code);
-	}
-	ppd->num_filters = filters;
-	return sends;
+	ppd_size_t *size = ppdPageSize(ppd, nullptr);
+	if (size == nullptr)
+		return false;
+	ppd_choice_t *manual = ppdFindMarkedChoice(ppd, "ManualFeed");
+	ppd_choice_t *slot = ppdFindMarkedChoice(ppd, "InputSlot");
+	ppd_attr_t *region = slot != nullptr ?
+	    ppdFindAttr(ppd, "RequiresPageRegion", slot->choice) : nullptr;
+	if (region == nullptr)
+		region = ppdFindAttr(ppd, "RequiresPageRegion", "All");
+	return strcasecmp(size->name, "Custom") == 0 ||
+	    (manual == nullptr && slot == nullptr) ||
+	    (manual != nullptr && strcasecmp(manual->choice, "False") == 0 &&
+	    (slot == nullptr || (slot->code != nullptr && slot->code[0] == '\0'))) ||
+	    (region != nullptr && region->value != nullptr &&
+	    strcasecmp(region->value, "True") == 0);
 }
 
 }
@@ -216,8 +220,11 @@ bool read_page_setup(const char *path, const char *options_text,
 	ppdMarkDefaults(ppd.get());
 	cupsMarkOptions(ppd.get(), count, list);
 	setup->plain_sends_size = plain_queue_sends_size(ppd.get());
-	return take_size(ppd.get(), size, asked, setup) &&
-	    read_vertical_dots(ppd.get(), setup);
+	if (take_size(ppd.get(), size, asked, setup) &&
+	    read_vertical_dots(ppd.get(), setup))
+		return true;
+	setup->has_size = false;
+	return false;
 }
 
 bool read_named_size(const char *path, const char *name, page_setup *setup)
@@ -230,5 +237,8 @@ bool read_named_size(const char *path, const char *name, page_setup *setup)
 	if (size == nullptr || strcmp(name, "Custom") == 0)
 		return report_error("the job sets the page size %s, which the PPD "
 		    "does not have", name);
-	return take_size(ppd.get(), size, nullptr, setup);
+	if (take_size(ppd.get(), size, nullptr, setup))
+		return true;
+	setup->has_size = false;
+	return false;
 }
