@@ -123,8 +123,9 @@ mkdir -p "$long"
 long=$long/$(printf "%0$((1024 - ${#long} - 4))d" 0).ps
 cp "$job" "$long"
 
-# The direct runs, from the folder of the job. SETTING is NAME=VALUE in
-# the environment, or SIGCHLD=ignored; OPTIONS are the job's. JOB is a
+# The direct runs, from the folder of the job, each stopped after 20 s.
+# SETTING is NAME=VALUE in the environment, or SIGCHLD=ignored; OPTIONS
+# are the job's. JOB is a
 # file, or "stdin" or "pipe" for the job on standard input from a file or
 # a pipe, or "closed". OUTPUT is "file", "append", "closed" or a file to
 # write to. "-" is none, and \n a line feed. EXPECTED is "ok NAME SIZE",
@@ -132,15 +133,11 @@ cp "$job" "$long"
 # text of the one ERROR: line. A run that fails leaves no output and no
 # folder.
 run_filter() {
-	if [ "$setting" = SIGCHLD=ignored ]; then
-		(trap '' CHLD && exec env TMPDIR="$tmp/filter-tmp" PPD="$sample" \
-		    MORVANE="$morvane" MORVANE_PSTOPS="$pstops" \
-		    ${FILTER_WRAPPER:-} "$filter" 1 user title 1 "$options" "$@")
-	else
-		env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
-		    MORVANE_PSTOPS="$pstops" $setting ${FILTER_WRAPPER:-} \
-		    "$filter" 1 user title 1 "$options" "$@"
-	fi
+	ignore=
+	[ "$setting" != SIGCHLD=ignored ] || ignore=--ignore-signal=CHLD
+	timeout -k 5 20 env $ignore TMPDIR="$tmp/filter-tmp" PPD="$sample" \
+	    MORVANE="$morvane" MORVANE_PSTOPS="$pstops" $setting \
+	    ${FILTER_WRAPPER:-} "$filter" 1 user title 1 "$options" "$@"
 }
 with_input() {
 	case $input in
@@ -221,14 +218,16 @@ output-closed - - $job closed standard output is closed
 CASES
 
 # A cancel during a slow command stops it and whatever it started: the
-# wait ends early when the filter has ended on its own.
+# waits end early when the filter has ended on its own.
 env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
     MORVANE_PSTOPS="$tmp/fake/slow" ${FILTER_WRAPPER:-} "$filter" \
     1 user title 1 '' "$job" >"$tmp/out" 2>"$tmp/err" &
 filter_pid=$!
-started() { test -s "$tmp/sleep.pid" || ! kill -0 "$filter_pid" 2>/dev/null; }
+gone() { ! kill -0 "$filter_pid" 2>/dev/null; }
+started() { test -s "$tmp/sleep.pid" || gone; }
 wait_for 10 "the slow command to start" started
 kill -TERM "$filter_pid"
+wait_for 10 "the filter to end after SIGTERM" gone || kill -KILL "$filter_pid"
 wait "$filter_pid"
 status=$?
 if [ "$status" -ne 1 ] || [ -s "$tmp/out" ] || [ -n "$(ls "$tmp/filter-tmp")" ] ||
@@ -406,8 +405,8 @@ report() {
 	touch "$2.jcl"
 	for doc in "$2".*.ps; do
 		[ -e "$doc" ] || continue
-		gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox -sstdout=%stderr \
-		    "$here/device.ps" "$doc" >"${doc%.ps}" 2>&1
+		timeout 20 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox \
+		    -sstdout=%stderr "$here/device.ps" "$doc" >"${doc%.ps}" 2>&1
 	done
 }
 
