@@ -30,6 +30,69 @@ run_record() {
 	return $status
 }
 
+# wait_for SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it
+# succeeds; after SECONDS, says what it waited for and fails.
+wait_for() {
+	seconds=$1 what=$2
+	shift 2
+	for i in $(seq $((seconds * 10))); do "$@" && return; sleep 0.1; done
+	fail "waited $seconds s for $what"
+	return 1
+}
+
+# start_cupsd FOLDER FILTER MORVANE LOGLEVEL: starts a private cupsd, a
+# child process that listens on a free port of 127.0.0.1, with its files in
+# FOLDER. Its programs are the system's, as on a print server, with the
+# file FILTER added to its filters ("yes": the installed filter), and a
+# backend that keeps each job's output in FOLDER/printed/ID.prn (device
+# save:FOLDER/printed). Its filters run MORVANE. Sets cupsd_pid and
+# CUPS_SERVER; fails when the server has not started within 10 s.
+start_cupsd() {
+	bin=$1/bin
+	mkdir -p "$bin" "$1/log" "$1/spool/tmp" "$1/printed"
+	# Filters and backends run as user lp when cupsd runs as root.
+	chmod 755 "$1"
+	chmod 777 "$1/printed"
+	ln -s /usr/lib/cups/* "$bin/"
+	rm "$bin/filter" "$bin/backend"
+	mkdir "$bin/filter" "$bin/backend"
+	ln -s /usr/lib/cups/filter/* "$bin/filter/"
+	ln -s /usr/lib/cups/backend/* "$bin/backend/"
+	if [ "$2" != yes ]; then
+		rm -f "$bin/filter/morvane-filter"
+		install -m 755 "$2" "$bin/filter/"
+	fi
+	printf '%s\n' '#!/bin/sh' \
+	    '[ $# -gt 0 ] || { echo "direct save \"Unknown\" \"Save\""; exit 0; }' \
+	    'cat ${6:+"$6"} >"${DEVICE_URI#save:}/$1.prn"' >"$bin/backend/save"
+	chmod 755 "$bin/backend/save"
+	printf '%s\n' "ServerRoot $1" "ServerBin $bin" "RequestRoot $1/spool" \
+	    "TempDir $1/spool/tmp" "CacheDir $1/spool" "StateDir $1/spool" \
+	    "ErrorLog $1/log/error_log" "AccessLog $1/log/access_log" \
+	    "PageLog $1/log/page_log" "SetEnv MORVANE $3" >"$1/cups-files.conf"
+	port=$((20000 + $$ % 20000))
+	while grep -q -i ":$(printf %04x $port) 00000000:0000 0A" /proc/net/tcp; do
+		port=$((port + 1))
+	done
+	printf '%s\n' "Listen 127.0.0.1:$port" "Browsing No" "WebInterface No" \
+	    "LogLevel $4" "MaxLogSize 0" "ErrorPolicy abort-job" \
+	    "DefaultAuthType None" "MaxJobs 0" "<Policy default>" "<Limit All>" \
+	    "Order deny,allow" "</Limit>" "</Policy>" >"$1/cupsd.conf"
+	cupsd -f -c "$1/cupsd.conf" -s "$1/cups-files.conf" &
+	cupsd_pid=$!
+	export CUPS_SERVER=127.0.0.1:$port
+	wait_for 10 "cupsd to start" cupsd_answers && kill -0 "$cupsd_pid" 2>/dev/null
+}
+# lpstat -r succeeds either way: its answer tells, or the server's end.
+cupsd_answers() {
+	LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running' ||
+	    ! kill -0 "$cupsd_pid" 2>/dev/null
+}
+stop_cupsd() {
+	[ -z "${cupsd_pid:-}" ] || { kill "$cupsd_pid"; wait "$cupsd_pid"; }
+	cupsd_pid=
+}
+
 finish() {
 	echo "$passed passed, $failed failed"
 	[ "$failed" -eq 0 ]

@@ -28,20 +28,15 @@ needs cups pstops psutils
 needs cups cupsd cups-daemon
 needs cups lpadmin cups-client
 needs cups gs ghostscript
-needs cups /usr/lib/cups/filter/pdftops cups-filters
+needs cups /usr/lib/cups/filter/pstops cups
+needs cups /usr/lib/cups/filter/texttopdf cups-filters
 
-# Filters run as user lp when cupsd runs as root, so lp must be able to
-# enter the folder and run the copies of the programs in it.
 tmp=$(mktemp -d) || exit 2
-pid=
-stop() { [ -z "$pid" ] || { kill "$pid"; wait "$pid"; }; }
 # A filter that cupsd left running may still be removing its own files.
-trap 'stop; [ -n "${KEEP:-}" ] || rm -rf "$tmp" 2>/dev/null || { sleep 1; rm -rf "$tmp"; }' EXIT
+trap 'stop_cupsd; [ -n "${KEEP:-}" ] || rm -rf "$tmp" 2>/dev/null ||
+    { sleep 1; rm -rf "$tmp"; }' EXIT
 trap 'exit 1' HUP INT TERM
-chmod 755 "$tmp"
-mkdir -p "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp" "$tmp/printed" "$tmp/log" \
-    "$tmp/spool/tmp" "$tmp/reports"
-chmod 777 "$tmp/printed"
+mkdir -p "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp" "$tmp/reports"
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/${1##*/}"; }
 morvane=$(absolute "$1") filter=$(absolute "$2") sample=$(absolute "$3")
 pstops=$(command -v pstops)
@@ -49,16 +44,6 @@ job=$tmp/job.ps
 printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 2' '%%EndComments' '%%Page: 1 1' \
     '150 100 moveto 300 300 lineto stroke showpage' '%%Page: 2 2' \
     '150 300 moveto 350 100 lineto stroke showpage' '%%EOF' >"$job"
-
-# wait_for SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it
-# succeeds; after SECONDS, says what it waited for and fails.
-wait_for() {
-	seconds=$1 what=$2
-	shift 2
-	for i in $(seq $((seconds * 10))); do "$@" && return; sleep 0.1; done
-	fail "waited $seconds s for $what"
-	return 1
-}
 
 # by_hand PPD SIZE: morvane's record for SIZE (a name in PPD, or WxH), in
 # $record, and what it and pstops make of the job, in by-hand/out.ps.
@@ -240,53 +225,13 @@ else
 	passed=$((passed + 1))
 fi
 
-# The server's programs are the system's, as on a print server, with the
-# filter under test in the filter folder and a backend that keeps each
-# job's output in a file named after the job.
-bin=$tmp/bin
-mkdir "$bin"
-ln -s /usr/lib/cups/* "$bin/"
-rm "$bin/filter" "$bin/backend"
-mkdir "$bin/filter" "$bin/backend"
-ln -s /usr/lib/cups/filter/* "$bin/filter/"
-ln -s /usr/lib/cups/backend/* "$bin/backend/"
+# The server, with the filter under test among the system's filters.
 if [ -z "$installed" ]; then
-	rm -f "$bin/filter/morvane-filter"
-	install -m 755 "$filter" "$bin/filter/"
 	install -m 755 "$morvane" "$tmp/morvane"
 	morvane=$tmp/morvane
 fi
-printf '%s\n' '#!/bin/sh' \
-    '[ $# -gt 0 ] || { echo "direct save \"Unknown\" \"Save\""; exit 0; }' \
-    'cat ${6:+"$6"} >"${DEVICE_URI#save:}/$1.prn"' >"$bin/backend/save"
-chmod 755 "$bin/backend/save"
-printf '%s\n' "ServerRoot $tmp" "ServerBin $bin" \
-    "RequestRoot $tmp/spool" "TempDir $tmp/spool/tmp" "CacheDir $tmp/spool" \
-    "StateDir $tmp/spool" "ErrorLog $tmp/log/error_log" \
-    "AccessLog $tmp/log/access_log" "PageLog $tmp/log/page_log" \
-    "SetEnv MORVANE $morvane" >"$tmp/cups-files.conf"
-port=$((20000 + $$ % 20000))
-while grep -q -i ":$(printf %04x $port) 00000000:0000 0A" /proc/net/tcp; do
-	port=$((port + 1))
-done
-printf '%s\n' "Listen 127.0.0.1:$port" "Browsing No" "WebInterface No" \
-    "LogLevel debug" "MaxLogSize 0" "ErrorPolicy abort-job" "DefaultAuthType None" \
-    "MaxJobs 0" "<Policy default>" "<Limit All>" "Order deny,allow" "</Limit>" \
-    "</Policy>" >"$tmp/cupsd.conf"
-cupsd -f -c "$tmp/cupsd.conf" -s "$tmp/cups-files.conf" &
-pid=$!
-export CUPS_SERVER=127.0.0.1:$port
-# lpstat -r succeeds either way: its answer tells.
-running() {
-	LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running' ||
-	    ! kill -0 "$pid" 2>/dev/null
-}
-if ! wait_for 10 "cupsd to start" running || ! kill -0 "$pid" 2>/dev/null; then
-	cat "$tmp/log/error_log"
-	pid=
-	finish
-	exit 1
-fi
+start_cupsd "$tmp" "${installed:-$filter}" "$morvane" debug ||
+    { cat "$tmp/log/error_log"; finish; exit 1; }
 
 # The queues: each of the filter, QUEUE, and its twin QUEUE-cups, of the
 # same PPD without the filter's lines: CUPS's own PostScript queue.

@@ -1,0 +1,56 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# Times a one-page PDF job end to end through a private cupsd, from its
+# submission to "Job completed." in the log: on a queue of the filter and
+# on CUPS's own PostScript queue of the same PPD, taking turns, RUNS times
+# each. Prints the median of each and their ratio.
+# Needs cupsd, the CUPS clients, cups-filters, ghostscript and psutils.
+# Usage: bench/cupsd.sh [DIR [RUNS]]   (DIR holds morvane and morvane-filter)
+set -eu
+build=$(cd "${1:-build}" && pwd)
+runs=${2:-20}
+[ -x "$build/morvane-filter" ] || { echo "no $build/morvane-filter: build first" >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../tests/common.sh"
+PATH=$PATH:/usr/sbin:/sbin
+tmp=$(mktemp -d)
+trap 'stop_cupsd; rm -rf "$tmp"' EXIT
+trap 'exit 1' HUP INT TERM
+install -m 755 "$build/morvane" "$tmp/morvane"
+start_cupsd "$tmp" "$build/morvane-filter" "$tmp/morvane" info ||
+    { cat "$tmp/log/error_log"; exit 1; }
+
+ppd=$here/../cups/morvane.ppd
+grep -v '^\*cupsFilter' "$ppd" >"$tmp/cups.ppd"
+lpadmin -p morvane -E -v "save:$tmp/printed" -P "$ppd" 2>/dev/null
+lpadmin -p cups -E -v "save:$tmp/printed" -P "$tmp/cups.ppd" 2>/dev/null
+printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 1' '%%EndComments' '%%Page: 1 1' \
+    '/Times-Roman findfont 24 scalefont setfont 100 400 moveto' \
+    '(One page) show 100 100 moveto 400 700 lineto stroke showpage' \
+    '%%EOF' >"$tmp/job.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps"
+
+# time_job QUEUE: the milliseconds from lp to "Job completed." of its job.
+time_job() {
+	start=$(date +%s%N)
+	request=$(lp -d "$1" "$tmp/job.pdf")
+	id=${request#*"$1"-} id=${id%% *}
+	until grep -a -q "\[Job $id\] Job \(completed\|stopped\)" "$tmp/log/error_log"; do
+		sleep 0.005
+	done
+	grep -a -q "\[Job $id\] Job completed\." "$tmp/log/error_log" ||
+	    { echo "job $id on $1 failed" >&2; exit 1; }
+	echo $((($(date +%s%N) - start) / 1000000))
+}
+time_job morvane >/dev/null
+time_job cups >/dev/null
+for i in $(seq "$runs"); do
+	time_job morvane >>"$tmp/morvane.ms"
+	time_job cups >>"$tmp/cups.ms"
+done
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+m=$(median "$tmp/morvane.ms") c=$(median "$tmp/cups.ms")
+echo "one-page PDF job, submission to completion, median of $runs:"
+echo "  morvane queue: $m ms"
+echo "  CUPS's own queue of the same PPD: $c ms"
+awk -v m="$m" -v c="$c" 'BEGIN { printf "  ratio: %.2f (target <= 1.25)\n", m / c }'
