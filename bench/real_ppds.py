@@ -10,8 +10,9 @@ programs in /usr/lib/cups/driver that hold compressed archives of PPDs
 (Debian: openprinting-ppds, foomatic-db-compressed-ppds, hpijs-ppds).
 Each PPD gets *MorvaneVerticalDots: "3473". The filter prints the default
 size, K sizes drawn from the PPD (by name, in lower case as media=, and by
-the PWG name that clients send for the common ones), and a custom size
-where the PPD has them. The expected size is read from the PPD's text
+the PWG name that clients send for the common ones), and where the PPD has
+custom sizes one in the middle of its range and one too wide for it, which
+the filter must refuse. The expected size is read from the PPD's text
 here, not through libcups. pstops is replaced by a copy, so only the size
 that morvane was given is checked, from the filter's DEBUG: line.
 """
@@ -92,9 +93,32 @@ def checks(text, sizes, rng):
             runs.append(('lower-case media', 'media=' + name.lower(), want))
             if name.lower() in PWG:
                 runs.append(('PWG media', 'media=' + PWG[name.lower()], want))
-    if re.search(r'^\*CustomPageSize True', text, re.M):
-        runs.append(('custom', 'PageSize=Custom.300x400', expected((300, 400))))
+    runs += custom_checks(text)
     return runs
+
+
+def custom_checks(text):
+    """A custom size in the middle of the PPD's range for them, and one
+    100 points wider than the range allows, which the filter refuses."""
+    if not re.search(r'^\*CustomPageSize True', text, re.M):
+        return []
+    ranges = dict((m[0], [float(m[1]), float(m[2])]) for m in re.findall(
+        r'^\*ParamCustomPageSize\s+(Width|Height):\s*\d+\s+points\s+'
+        r'(\S+)\s+(\S+)', text, re.M))
+    for key, name in (('Width', 'MaxMediaWidth'), ('Height', 'MaxMediaHeight')):
+        most = re.search(r'^\*' + name + r':\s*"\s*([\d.]+)', text, re.M)
+        if most and key in ranges:
+            ranges[key][1] = min(ranges[key][1], float(most.group(1)))
+    if 'Width' not in ranges or 'Height' not in ranges:
+        return []
+    (wlow, whigh), (hlow, hhigh) = ranges['Width'], ranges['Height']
+    if wlow > whigh or hlow > hhigh or whigh <= 0 or hhigh <= 0:
+        return []
+    w, h = round((wlow + whigh) / 2), round((hlow + hhigh) / 2)
+    return [('custom, in range', 'PageSize=Custom.%dx%d' % (w, h),
+             expected((w, h))),
+            ('custom, too wide', 'PageSize=Custom.%dx%d' % (whigh + 100, h),
+             'failed')]
 
 
 def run(job):
