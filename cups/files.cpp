@@ -145,9 +145,8 @@ bool map_file(int fd, const char *name, mapped_file *map)
 	return true;
 }
 
-void unmap_file(mapped_file *map)
+void unmap_file(const mapped_file *map)
 {
 	if (map->size > 0)
 		munmap((void *)map->data, map->size);
-	map->size = 0;
 }

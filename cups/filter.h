@@ -137,7 +137,7 @@ struct mapped_file {
 
 // Maps the whole of the file fd. Returns false after the ERROR: line.
 bool map_file(int fd, const char *name, mapped_file *map);
-void unmap_file(mapped_file *map);
+void unmap_file(const mapped_file *map);
 
 // The job's private folder under $TMPDIR (default /tmp): its name leaves
 // room for the names of the files in it.
