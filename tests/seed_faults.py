@@ -44,7 +44,11 @@ def code_lines(text):
         stripped = line.strip()
         if stripped.startswith(('//', '#', '*', '/*')) or not stripped:
             continue
-        code = re.sub(r'"(\\.|[^"\\])*"|\'(\\.|[^\'\\])*\'', '""', line)
+        # Strings keep their length, so that places in code are places in
+        # the line.
+        code = re.sub(r'"(\\.|[^"\\])*"|\'(\\.|[^\'\\])*\'',
+                      lambda m: m.group(0)[0] + 'x' * (len(m.group(0)) - 2) +
+                      m.group(0)[0], line)
         code = code.split('//')[0]
         yield number, line, code
 
