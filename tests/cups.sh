@@ -67,6 +67,7 @@ printf '#!/bin/sh\necho partial | tee out.ps\nexit 1\n' >"$tmp/fake/pstops"
 printf '#!/bin/sh\nprintf "PSCOMMAND=cp\\nCMDARGV=-f /etc/passwd out.ps\\n"\n' \
     >"$tmp/fake/other-file"
 printf '#!/bin/sh\nprintf "%%02000d\\n" 0\n' >"$tmp/fake/long"
+printf '#!/bin/sh\necho "ERROR:morvane terminates." >&2\n' >"$tmp/fake/complains"
 printf '#!/bin/sh\nsleep 30 &\necho $! >"%s/sleep.pid"\nwait\n' "$tmp" \
     >"$tmp/fake/slow"
 chmod 755 "$tmp/fake/"*
@@ -184,12 +185,14 @@ sigchld-ignored SIGCHLD=ignored - $job file ok A4 A4
 line-feed-in-option - media="x\\nERROR:\\040injected" $job file ok A4 A4
 custom-size PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file ok Custom 300x400
 no-ppd PPD=$tmp/none - $job file cannot open the PPD file $tmp/none: No such file or directory
+ppd-not-set PPD= - $job file no PPD file: PPD is not set
 not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "3473abc" is not a number
 size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 1.00000002e+30 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
 custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
 custom-size-unreadable PPD=$tmp/shapes.ppd PageSize=Custom.abc $job file the custom page size Custom.abc, 0 by 0 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
 failing-morvane MORVANE=false - $job file false failed with status 1
+morvane-error-line MORVANE=$tmp/fake/complains - $job file $tmp/fake/complains reported an error
 record-too-long MORVANE=$tmp/fake/long - $job file $tmp/fake/long: it printed more than fits in the buffer
 record-naming-another-file MORVANE=$tmp/fake/other-file - $job file $tmp/fake/other-file printed no usable command record
 failing-command MORVANE_PSTOPS=$tmp/fake/pstops - $job file $tmp/fake/pstops failed with status 1
@@ -263,9 +266,12 @@ plain $tmp/plain.ppd
 legacy $tmp/legacy.ppd
 QUEUES
 
-# The jobs: PostScript with and without DSC comments, PDF, text and PNG.
+# The jobs: PostScript with and without DSC comments, and with a page size
+# of its own in its setup, PDF, text and PNG.
 printf '%s\n' '%!PS' '/Times-Roman findfont 24 scalefont setfont' \
     '150 200 moveto (no comments) show showpage' >"$tmp/nodsc.ps"
+sed 's|^%%EndComments$|&\n%%BeginSetup\n%%BeginFeature: *PageSize Letter\n<</PageSize [612 792]>> setpagedevice\n%%EndFeature\n%%EndSetup|' \
+    "$job" >"$tmp/own-size.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$job"
 printf 'A text job\nof two lines\n' >"$tmp/job.txt"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
@@ -297,6 +303,7 @@ a4 job.ps - -o media=Custom.500x800 -o InputSlot=Bypass
 a5 job.ps -
 sample job.ps - -o media=Tabloid
 sample job.ps - -o media=na_letter_8.5x11in
+sample own-size.ps -
 shapes job.ps -
 shapes job.ps A5 -o PageSize=A5
 shapes job.ps Letter -o media=na_letter_8.5x11in
@@ -313,6 +320,7 @@ while read -r queue file size options; do
 	for twin in "$queue" "$queue-cups"; do
 		request=$(lp -d "$twin" -t title $options "$tmp/$file" 2>"$tmp/err") ||
 		    { fail "$twin $file $options: $(cat "$tmp/err")"; request=-0; }
+		# A request that lp refused is no job: its ID is 0.
 		id=${request#*"$twin"-} id=${id%% *}
 		printf '%s ' "$id" >>"$tmp/submitted"
 	done
@@ -326,7 +334,7 @@ ended() {
 	grep -a -o -E '\[Job [0-9]+\] Job (completed|stopped)' "$tmp/log/error_log" |
 	    sort -u | wc -l
 }
-jobs=$(awk '{ n += 2 } END { print n + 0 }' "$tmp/submitted")
+jobs=$(awk '{ n += ($1 > 0) + ($2 > 0) } END { print n + 0 }' "$tmp/submitted")
 done=$(ended) still=0
 while [ "$done" -lt "$jobs" ] && [ "$still" -lt 100 ]; do
 	sleep 0.1
