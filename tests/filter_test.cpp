@@ -75,7 +75,8 @@ TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
 }
 
 // What next_document finds, one line a document: the bytes before it, its
-// body's first line, and each block of setup it carries ("+" if cut, "=" if
+// body's first line, its length, "!" if it asks for a size outside its
+// carried setup, and each block of setup it carries ("+" if cut, "=" if
 // left in place, with the size it sets); then what follows the last.
 std::string scan(const std::string &job)
 {
@@ -90,7 +91,8 @@ std::string scan(const std::string &job)
 		found += "[" + std::string(data + doc.before.start,
 		    doc.before.end - doc.before.start) + "]" +
 		    body.substr(0, body.find('\n')) + " " +
-		    std::to_string(doc.body.end - doc.body.start);
+		    std::to_string(doc.body.end - doc.body.start) +
+		    (sets_own_size(data, &doc) ? "!" : "");
 		for (int i = 0; i < doc.blocks; i++) {
 			const setup_block &b = doc.block[i];
 			found += (i < doc.cut ? " +" : " =") + std::to_string(
@@ -128,6 +130,8 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	    feature + "%%EOF\n";
 	const std::string n_up = "%!PS\n%%BeginSetup\nuserdict/setpagedevice"
 	    "{pop}bind put\n%%EndSetup\n" + page + feature + "%%EOF\n";
+	const std::string own_size = "%!PS\n%%BeginSetup\n" + feature +
+	    "%%EndSetup\n" + page + "<</PageSize[1 2]>>setpagedevice\n%%EOF\n";
 	std::string many = "%!PS\n%%BeginSetup\n";
 	for (int i = 0; i <= max_setup_blocks; i++)
 		many += "%%BeginFeature: *A B\n%%EndFeature\n";
@@ -158,6 +162,9 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		// Several pages on a sheet: CUPS's setup disables setpagedevice,
 		// and the pages' feature code sets nothing.
 		{n_up, "[]%!PS " + size(n_up) + "\n[]"},
+		// A page that asks for its own size, besides the setup's.
+		{own_size, "[]%!PS " + size(own_size) + "! +" + size(feature) +
+		    "A4\n[]"},
 		{many, "too many"},
 	};
 	for (const auto &c : cases)
@@ -176,22 +183,6 @@ TEST(setup_point, is_the_start_of_the_line_of_pstops_procedure_set)
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(setup_point(c.output, strlen(c.output)), c.point) << c.output;
-}
-
-TEST(sets_own_size, only_outside_the_carried_setup)
-{
-	const std::string setup = "%!PS\n%%BeginSetup\n%%BeginFeature: "
-	    "*PageSize A4\n<</PageSize[595 842]>>setpagedevice\n%%EndFeature\n"
-	    "%%EndSetup\n";
-	for (const auto &page : {std::string("%%Page: 1 1\n"),
-	    std::string("%%Page: 1 1\n<</PageSize[612 792]>>setpagedevice\n")}) {
-		std::string job = setup + page;
-		document doc;
-		ASSERT_EQ(next_document(job.data(), job.size(), 0, &doc),
-		    scan_document);
-		EXPECT_EQ(sets_own_size(job.data(), &doc),
-		    page.find("/PageSize") != std::string::npos) << page;
-	}
 }
 
 }
