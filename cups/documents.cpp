@@ -86,10 +86,11 @@ const char *block_start(const scan_state *state, const char *line)
 	const char *body = state->data + state->doc->body.start;
 	const char *openers[] = {"[{\n", "[{\r\n"};
 	for (const char *opener : openers) {
-		const char *p = line - strlen(opener);
-		if (p >= body && memcmp(p, opener, strlen(opener)) == 0 &&
-		    starts_line(state->data, p))
-			return p;
+		size_t length = strlen(opener);
+		if ((size_t)(line - body) >= length &&
+		    memcmp(line - length, opener, length) == 0 &&
+		    starts_line(state->data, line - length))
+			return line - length;
 	}
 	return line;
 }
@@ -160,14 +161,16 @@ void close_block(scan_state *state, const char *after)
 	state->open = nullptr;
 }
 
-// A count in decimal digits, bounded by end; -1 when there is none.
-off_t read_count(const char *p, const char *end)
+// A count in decimal digits, bounded by end; -1 when there is none. A
+// count larger than most, which no job's data can reach, stays there.
+off_t read_count(const char *p, const char *end, off_t most)
 {
 	while (p < end && *p == ' ')
 		p++;
 	off_t count = -1;
 	for (; p < end && *p >= '0' && *p <= '9'; p++)
-		count = (count < 0 ? 0 : count) * 10 + (*p - '0');
+		if ((count = (count < 0 ? 0 : count) * 10 + (*p - '0')) > most)
+			return most;
 	return count;
 }
 
@@ -176,11 +179,11 @@ off_t read_count(const char *p, const char *end)
 const char *skip_data(const scan_state *state, const char *line,
     const char *after)
 {
+	const char *end = state->end;
 	const char *p = (const char *)memchr(line, ':', after - line);
-	off_t count = p != nullptr ? read_count(p + 1, after) : -1;
+	off_t count = p != nullptr ? read_count(p + 1, after, end - after) : -1;
 	if (count <= 0)
 		return after;
-	const char *end = state->end;
 	bool lines = has_prefix(line, end, "%%BeginData:") &&
 	    memmem(line, after - line, "Lines", 5) != nullptr;
 	if (!lines)
