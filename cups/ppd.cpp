@@ -229,7 +229,6 @@ bool read_page_setup(const char *path, const char *options_text,
 
 bool read_named_size(const char *path, const char *name, page_setup *setup)
 {
-	setup->has_size = false;
 	ppd_handle ppd(ppdOpenFile(path), ppdClose);
 	if (!ppd)
 		return open_failed(path);
@@ -237,8 +236,5 @@ bool read_named_size(const char *path, const char *name, page_setup *setup)
 	if (size == nullptr || strcmp(name, "Custom") == 0)
 		return report_error("the job sets the page size %s, which the PPD "
 		    "does not have", name);
-	if (take_size(ppd.get(), size, nullptr, setup))
-		return true;
-	setup->has_size = false;
-	return false;
+	return take_size(ppd.get(), size, nullptr, setup);
 }

@@ -45,8 +45,9 @@ printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 2' '%%EndComments' '%%Page: 1 1' \
     '150 100 moveto 300 300 lineto stroke showpage' '%%Page: 2 2' \
     '150 300 moveto 350 100 lineto stroke showpage' '%%EOF' >"$job"
 
-# by_hand PPD SIZE: morvane's record for SIZE (a name in PPD, or WxH), in
-# $record, and what it and pstops make of the job, in by-hand/out.ps.
+# by_hand PPD SIZE [PSTOPS]: morvane's record for SIZE (a name in PPD, or
+# WxH) naming PSTOPS, in $record, and what it and pstops make of the job,
+# in by-hand/out.ps.
 by_hand() {
 	rm -f "$tmp/by-hand/"*
 	cp "$job" "$tmp/by-hand/in.ps"
@@ -57,7 +58,7 @@ by_hand() {
 	esac
 	echo "PageSize [$dimensions]" >"$tmp/by-hand/page.size"
 	dots=$(tr -d '\r' <"$1" | sed -n 's/^\*MorvaneVerticalDots: "\(.*\)"/\1/p')
-	record=$("$morvane" - - - - - "$dots" "$pstops" in.ps out.ps \
+	record=$("$morvane" - - - - - "$dots" "${3:-$pstops}" in.ps out.ps \
 	    "$tmp/by-hand/page.size")
 	(cd "$tmp/by-hand" && run_record "$record" 2>/dev/null)
 }
@@ -68,6 +69,9 @@ printf '#!/bin/sh\nprintf "PSCOMMAND=cp\\nCMDARGV=-f /etc/passwd out.ps\\n"\n' \
     >"$tmp/fake/other-file"
 printf '#!/bin/sh\nprintf "%%02000d\\n" 0\n' >"$tmp/fake/long"
 printf '#!/bin/sh\necho "ERROR:morvane terminates." >&2\n' >"$tmp/fake/complains"
+# A pstops that writes a line longer than a buffer, then one in two parts.
+printf '#!/bin/sh\nprintf "%%02000d\\nfirst\\nsec" 0 >&2\nsleep 0.2\nprintf "ond\\n" >&2\nexec %s "$@"\n' \
+    "$pstops" >"$tmp/fake/talks"
 printf '#!/bin/sh\nsleep 30 &\necho $! >"%s/sleep.pid"\nwait\n' "$tmp" \
     >"$tmp/fake/slow"
 chmod 755 "$tmp/fake/"*
@@ -114,10 +118,10 @@ cp "$job" "$long"
 # are the job's. JOB is a
 # file, or "stdin" or "pipe" for the job on standard input from a file or
 # a pipe, or "closed". OUTPUT is "file", "append", "closed" or a file to
-# write to. "-" is none, and \n a line feed. EXPECTED is "ok NAME SIZE",
-# NAME the size's name in the PPD and SIZE its size for by_hand, or the
-# text of the one ERROR: line. A run that fails leaves no output and no
-# folder.
+# write to. "-" is none, and \n a line feed. EXPECTED is "ok NAME SIZE
+# [LINE]", NAME the size's name in the PPD, SIZE its size for by_hand and
+# LINE a line that the log must hold, or the text of the one ERROR: line.
+# A run that fails leaves no output and no folder.
 run_filter() {
 	ignore=
 	[ "$setting" != SIGCHLD=ignored ] || ignore=--ignore-signal=CHLD
@@ -150,19 +154,25 @@ while read -r name setting options input output expected; do
 	left=$(ls "$tmp/filter-tmp")
 	case $expected in
 	ok\ *)
-		ppd=$sample
-		case $setting in PPD=*) ppd=${setting#PPD=} ;; esac
-		by_hand "$ppd" "${expected##* }"
-		size=${expected#ok } size=${size% *}
-		debug="DEBUG: morvane-filter: page size $size: ${record#*PSCOMMAND=}"
+		set -- $expected
+		size_name=$2 size=$3
+		shift 3
+		line=$* ppd=$sample command=$pstops
+		case $setting in
+		PPD=*) ppd=${setting#PPD=} ;;
+		MORVANE_PSTOPS=*) command=${setting#*=} ;;
+		esac
+		by_hand "$ppd" "$size" "$command"
+		debug="DEBUG: morvane-filter: page size $size_name: ${record#*PSCOMMAND=}"
 		debug=$(printf '%s\n' "$debug" | sed 'N;s/\nCMDARGV=/ /')
 		if [ "$status" -eq 0 ] && [ -z "$errors" ] && [ -z "$left" ] &&
 		    grep -qxF "$debug" "$tmp/err" &&
+		    { [ -z "$line" ] || grep -qxF "$line" "$tmp/err"; } &&
 		    cmp -s "$tmp/out" "$tmp/by-hand/out.ps"; then
 			passed=$((passed + 1))
 		else
 			fail "$name: status $status, or the output or the log differs" \
-			    "from $size by hand ($debug)"
+			    "from $size by hand ($debug${line:+, $line})"
 			cat "$tmp/err"
 		fi ;;
 	*)
@@ -184,6 +194,7 @@ name-of-1024-bytes - - ${long#"$tmp"/} file ok A4 A4
 sigchld-ignored SIGCHLD=ignored - $job file ok A4 A4
 line-feed-in-option - media="x\\nERROR:\\040injected" $job file ok A4 A4
 custom-size PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file ok Custom 300x400
+pstops-talking MORVANE_PSTOPS=$tmp/fake/talks - $job file ok A4 A4 DEBUG: morvane-filter: $tmp/fake/talks: second
 no-ppd PPD=$tmp/none - $job file cannot open the PPD file $tmp/none: No such file or directory
 ppd-not-set PPD= - $job file no PPD file: PPD is not set
 not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk in column 1 on line 1

@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "filter.h"
@@ -183,6 +185,49 @@ TEST(setup_point, is_the_start_of_the_line_of_pstops_procedure_set)
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(setup_point(c.output, strlen(c.output)), c.point) << c.output;
+}
+
+// Whether CUPS's own queue would get the size's code: not where the tray
+// or the manual feed has code of its own, unless *RequiresPageRegion says.
+// A job's tray unmarks the manual feed, so the default tray has none.
+TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
+{
+	char path[] = "/tmp/morvane-test.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	const std::string ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+	    "*PageSize A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+	    "*CloseUI: *PageSize\n*PaperDimension A4: \"595 842\"\n"
+	    "*OpenUI *InputSlot: PickOne\n*DefaultInputSlot: Auto\n"
+	    "*InputSlot Tray1: \"1 t\"\n*InputSlot Tray2: \"2 t\"\n"
+	    "*InputSlot Auto: \"\"\n*CloseUI: *InputSlot\n"
+	    "*RequiresPageRegion Tray2: True\n"
+	    "*OpenUI *ManualFeed: Boolean\n*DefaultManualFeed: False\n"
+	    "*ManualFeed True: \"true m\"\n*ManualFeed False: \"false m\"\n"
+	    "*CloseUI: *ManualFeed\n*VariablePaperSize: True\n"
+	    "*MaxMediaWidth: \"900\"\n*MaxMediaHeight: \"900\"\n"
+	    "*CustomPageSize True: \"pop pop pop <</PageSize[5 -2 roll]>>"
+	    "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 1 900\n"
+	    "*ParamCustomPageSize Height: 2 points 1 900\n";
+	ASSERT_EQ(write(fd, ppd.data(), ppd.size()), (ssize_t)ppd.size());
+	close(fd);
+	const struct {
+		const char *options;
+		bool sends;
+	} cases[] = {
+		{"", true},                        // no tray code, the feed False
+		{"InputSlot=Tray1", false},        // the tray has code
+		{"ManualFeed=True", false},        // the feed has code
+		{"InputSlot=Tray2", true},         // *RequiresPageRegion
+		{"InputSlot=Tray1 PageSize=Custom.300x400", true}, // a custom size
+	};
+	for (const auto &c : cases) {
+		page_setup setup = {};
+		ASSERT_TRUE(read_page_setup(path, c.options, &setup)) << c.options;
+		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.options;
+	}
+	unlink(path);
 }
 
 }
