@@ -278,13 +278,14 @@ legacy $tmp/legacy.ppd
 QUEUES
 
 # The jobs: PostScript with and without DSC comments, and with a page size
-# of its own in its setup, PDF, text and PNG.
+# of its own in its setup, PDF, text, PNG and CUPS's test page.
 printf '%s\n' '%!PS' '/Times-Roman findfont 24 scalefont setfont' \
     '150 200 moveto (no comments) show showpage' >"$tmp/nodsc.ps"
 sed 's|^%%EndComments$|&\n%%BeginSetup\n%%BeginFeature: *PageSize Letter\n<</PageSize [612 792]>> setpagedevice\n%%EndFeature\n%%EndSetup|' \
     "$job" >"$tmp/own-size.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$job"
 printf 'A text job\nof two lines\n' >"$tmp/job.txt"
+ln -s /usr/share/cups/data/testprint "$tmp/testprint"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
     -o "$tmp/job.png" -c '0 0 1 setrgbcolor 10 10 80 60 rectfill showpage'
 # QUEUE FILE SIZE [LP OPTIONS]: SIZE, a name in the PPD or WxH, is the
@@ -305,6 +306,11 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
 				echo "$queue $file $size $options"
 			done
 			echo "$queue $file $other -o media=$other"
+			[ "$queue" = letter ] || continue
+			for options in "-o fit-to-page" "-o page-set=odd" \
+			    "-o mirror" "-o outputorder=reverse"; do
+				echo "$queue $file $size $options"
+			done
 		done
 	done
 	cat <<JOBS
@@ -315,6 +321,7 @@ a5 job.ps -
 sample job.ps - -o media=Tabloid
 sample job.ps - -o media=na_letter_8.5x11in
 sample own-size.ps -
+sample testprint A4
 shapes job.ps -
 shapes job.ps A5 -o PageSize=A5
 shapes job.ps Letter -o media=na_letter_8.5x11in
@@ -391,7 +398,8 @@ shifts() {
 }
 
 # same_pages CUPS MORVANE SHIFTS: the same settings on every page, and
-# each page's ink moved by the shift for its paper, within 0.1 point.
+# each page's ink moved by the shift for its paper, within 0.1 point, and
+# cut by the sheet's edges as the printer cuts it.
 same_pages() {
 	grep -v BoundingBox "$1" | sort >"$1.settings"
 	grep -v BoundingBox "$2" | sort >"$2.settings"
@@ -405,8 +413,12 @@ same_pages() {
 		m++; split(cups[m], b, " ")
 		if (b[1] == 0 && b[3] == 0) { bad += ($2 != 0 || $4 != 0); next }
 		if (!(at[m] in dx)) { bad++; next }
-		want[1] = b[1] + dx[at[m]]; want[2] = b[2] + dy[at[m]]
-		want[3] = b[3] + dx[at[m]]; want[4] = b[4] + dy[at[m]]
+		split(at[m], sheet, "x")
+		for (i = 1; i <= 4; i++) {
+			want[i] = b[i] + (i % 2 ? dx[at[m]] : dy[at[m]])
+			edge = sheet[2 - i % 2]
+			want[i] = want[i] < 0 ? 0 : want[i] > edge ? edge : want[i]
+		}
 		for (i = 1; i <= 4; i++) {
 			d = $(i + 1) - want[i]
 			if (d > 0.1 || d < -0.1) { bad++; break }
