@@ -126,10 +126,12 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	    "%%EndFeature\r\n";
 	const std::string crlf = "%!PS\r\n%%BeginSetup\r\n" + custom + region +
 	    "%%EndSetup\r\n";
+	const std::string bare = "%%BeginFeature: *Duplex None\n%%EndFeature\n";
 	const std::string embedded = "%!PS\n%%BeginSetup\n%%BeginDocument: x\n"
 	    "%%BeginSetup\n" + feature + "%%EOF\n%%EndDocument\n%%BeginData: 7 "
-	    "Binary Bytes\n%%EOF\n\n%%EndData\n%%EndSetup\n" + page + "p\n" +
-	    feature + "%%EOF\n";
+	    "Binary Bytes\n%%EOF\n\n" + bare + "%%BeginData: 2 ASCII Lines\nx\n"
+	    "%%EOF\n" + bare + "%%EndSetup\n" + page + "p\n" + feature +
+	    "%%EOF\n";
 	const std::string n_up = "%!PS\n%%BeginSetup\nuserdict/setpagedevice"
 	    "{pop}bind put\n%%EndSetup\n" + page + feature + "%%EOF\n";
 	const std::string own_size = "%!PS\n%%BeginSetup\n" + feature +
@@ -158,9 +160,11 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		// CRLF lines, a custom size, and a block without its wrapper.
 		{crlf, "[]%!PS\r " + size(crlf) + " +" + size(custom) + "c +" +
 		    size(region) + "Letter\n[]"},
-		// Neither an embedded document's setup and end, nor binary data,
-		// nor feature code after a page's setup has begun counts.
-		{embedded, "[]%!PS " + size(embedded) + "\n[]"},
+		// Neither an embedded document's setup and end, nor data counted
+		// in bytes or lines, nor feature code after a page's setup has
+		// begun counts; the code right after data does.
+		{embedded, "[]%!PS " + size(embedded) + " +" + size(bare) + " +" +
+		    size(bare) + "\n[]"},
 		// Several pages on a sheet: CUPS's setup disables setpagedevice,
 		// and the pages' feature code sets nothing.
 		{n_up, "[]%!PS " + size(n_up) + "\n[]"},
