@@ -15,7 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 PATH=$PATH:/usr/sbin:/sbin
 tmp=$(mktemp -d)
 trap 'stop_cupsd; rm -rf "$tmp"' EXIT
-trap 'exit 1' HUP INT TERM
+trap 'exit 1' HUP INT PIPE TERM
 install -m 755 "$build/morvane" "$tmp/morvane"
 start_cupsd "$tmp" "$build/morvane-filter" "$tmp/morvane" info ||
     { cat "$tmp/log/error_log"; exit 1; }

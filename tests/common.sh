@@ -78,7 +78,10 @@ start_cupsd() {
 	    "LogLevel $4" "MaxLogSize 0" "ErrorPolicy abort-job" \
 	    "DefaultAuthType None" "MaxJobs 0" "<Policy default>" "<Limit All>" \
 	    "Order deny,allow" "</Limit>" "</Policy>" >"$1/cupsd.conf"
-	cupsd -f -c "$1/cupsd.conf" -s "$1/cups-files.conf" &
+	# It ends with the shell that started it, however that ends: a shell
+	# killed by a signal runs no trap.
+	setpriv --pdeathsig TERM cupsd -f -c "$1/cupsd.conf" \
+	    -s "$1/cups-files.conf" &
 	cupsd_pid=$!
 	export CUPS_SERVER=127.0.0.1:$port
 	wait_for 10 "cupsd to start" cupsd_answers && kill -0 "$cupsd_pid" 2>/dev/null

@@ -35,7 +35,7 @@ tmp=$(mktemp -d) || exit 2
 # A filter that cupsd left running may still be removing its own files.
 trap 'stop_cupsd; [ -n "${KEEP:-}" ] || rm -rf "$tmp" 2>/dev/null ||
     { sleep 1; rm -rf "$tmp"; }' EXIT
-trap 'exit 1' HUP INT TERM
+trap 'exit 1' HUP INT PIPE TERM
 mkdir -p "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp" "$tmp/reports"
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/${1##*/}"; }
 morvane=$(absolute "$1") filter=$(absolute "$2") sample=$(absolute "$3")
