@@ -48,7 +48,7 @@ wait_for() {
 # save:FOLDER/printed). Its filters run MORVANE. Sets cupsd_pid and
 # CUPS_SERVER; fails when the server has not started within 10 s.
 start_cupsd() {
-	bin=$1/bin
+	cupsd_folder=$1 bin=$1/bin
 	mkdir -p "$bin" "$1/log" "$1/spool/tmp" "$1/printed"
 	# Filters and backends run as user lp when cupsd runs as root.
 	chmod 755 "$1"
@@ -91,10 +91,25 @@ cupsd_answers() {
 	LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running' ||
 	    ! kill -0 "$cupsd_pid" 2>/dev/null
 }
+# stop_cupsd: stops the server, which ends its jobs' programs with SIGTERM.
+# A program of its jobs (one with its PPD) that is left after 5 s did not
+# end on that cancel: it is killed, and stop_cupsd fails.
 stop_cupsd() {
-	[ -z "${cupsd_pid:-}" ] || { kill "$cupsd_pid"; wait "$cupsd_pid"; }
+	[ -n "${cupsd_pid:-}" ] || return 0
+	kill "$cupsd_pid"
+	wait "$cupsd_pid"
 	cupsd_pid=
+	wait_for 5 "the jobs' programs to end" no_job_programs && return
+	for p in $(job_programs); do kill -KILL "$p"; done
+	return 1
 }
+job_programs() {
+	for p in /proc/[0-9]*; do
+		grep -q -z -x "PPD=$cupsd_folder/ppd/.*" "$p/environ" 2>/dev/null &&
+		    echo "${p#/proc/}"
+	done
+}
+no_job_programs() { [ -z "$(job_programs)" ]; }
 
 finish() {
 	echo "$passed passed, $failed failed"

@@ -113,7 +113,8 @@ mkdir -p "$long"
 long=$long/$(printf "%0$((1024 - ${#long} - 4))d" 0).ps
 cp "$job" "$long"
 
-# The direct runs, from the folder of the job, each stopped after 20 s.
+# The direct runs, from the folder of the job. A run that has not ended
+# after 10 s hangs, and so would the rest: it ends them.
 # SETTING is NAME=VALUE in the environment, or SIGCHLD=ignored; OPTIONS
 # are the job's. JOB is a
 # file, or "stdin" or "pipe" for the job on standard input from a file or
@@ -125,7 +126,7 @@ cp "$job" "$long"
 run_filter() {
 	ignore=
 	[ "$setting" != SIGCHLD=ignored ] || ignore=--ignore-signal=CHLD
-	timeout -k 5 20 env $ignore TMPDIR="$tmp/filter-tmp" PPD="$sample" \
+	timeout -k 2 10 env $ignore TMPDIR="$tmp/filter-tmp" PPD="$sample" \
 	    MORVANE="$morvane" MORVANE_PSTOPS="$pstops" $setting \
 	    ${FILTER_WRAPPER:-} "$filter" 1 user title 1 "$options" "$@"
 }
@@ -150,6 +151,10 @@ while read -r name setting options input output expected; do
 	*) with_input >"$output" 2>"$tmp/err" ;;
 	esac
 	status=$?
+	if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+		fail "$name: the filter did not end within 10 s; no more direct runs"
+		break
+	fi
 	errors=$(grep '^ERROR:' "$tmp/err")
 	left=$(ls "$tmp/filter-tmp")
 	case $expected in
@@ -460,4 +465,5 @@ while read -r mine theirs queue file size options; do
 done <"$tmp/submitted"
 [ -z "$(ls "$tmp/spool/tmp" | grep morvane)" ] ||
     fail "the filter left a temporary folder in the spool"
+stop_cupsd || fail "a job's program lived on after cupsd stopped"
 finish
