@@ -285,14 +285,3 @@ bool sets_own_size(const char *data, const document *doc)
 	}
 	return false;
 }
-
-off_t setup_point(const char *data, off_t size)
-{
-	const char *end = data + size;
-	const char marker[] = "%%BeginProcSet: PStoPS";
-	for (const char *p = data; (p = (const char *)memmem(p, end - p, marker,
-	    sizeof marker - 1)) != nullptr; p++)
-		if (starts_line(data, p))
-			return p - data;
-	return -1;
-}

@@ -63,15 +63,12 @@ bool write_all(int out, const char *bytes, off_t count)
 	return true;
 }
 
-// Copies count bytes (all, when count is -1) from in to out: from *offset
-// when offset is given, else from in's own position. The kernel moves the
-// bytes where it can, sendfile from a file and splice from a pipe; read
-// and write do the rest, such as an output opened for appending, and tell
-// which side failed, so any other failure of the kernel's copy is retried
-// with them.
-static bool copy(int in, off_t *offset, off_t count, int out,
-    const char *from, const char *to)
+transfer_result transfer(int in, off_t *offset, off_t count, int out)
 {
+	// The kernel moves the bytes where it can, sendfile from a file and
+	// splice from a pipe; read and write do the rest, such as an output
+	// opened for appending, and tell which side failed, so any other
+	// failure of the kernel's copy is retried with them.
 	enum { by_sendfile, by_splice, by_read } method = by_sendfile;
 	const off_t chunk = 1 << 20;
 	// Into a pipe, a chunk at a time wakes the reader far less often than
@@ -80,7 +77,7 @@ static bool copy(int in, off_t *offset, off_t count, int out,
 	char buffer[buffer_size];
 	while (count != 0) {
 		if (cancel_requested())
-			return false;
+			return transfer_cancelled;
 		size_t want = count < 0 || count > chunk ? chunk : count;
 		ssize_t n;
 		bool reading = false;
@@ -98,21 +95,34 @@ static bool copy(int in, off_t *offset, off_t count, int out,
 			else if (n > 0 && offset != nullptr)
 				*offset += n;
 		}
-		if (n == 0 && count < 0)
-			return true;
-		if (n == 0) {
-			errno = 0;
-			return report_error("cannot read %s: it ended early", from);
-		}
+		if (n == 0)
+			return count < 0 ? transfer_done : transfer_short;
 		if (n > 0)
 			count -= count < 0 ? 0 : n;
 		else if (errno != EINTR && method != by_read)
 			method = method == by_sendfile ? by_splice : by_read;
 		else if (errno != EINTR && !cancel_requested())
-			return report_error("cannot %s %s: %s", reading ? "read" : "write",
-			    reading ? from : to, strerror(errno));
+			return reading ? transfer_read_error : transfer_write_error;
 	}
-	return true;
+	return transfer_done;
+}
+
+// Copies as transfer does, and reports a failure.
+static bool copy(int in, off_t *offset, off_t count, int out,
+    const char *from, const char *to)
+{
+	switch (transfer(in, offset, count, out)) {
+	case transfer_done:
+		return true;
+	case transfer_cancelled:
+		return false;
+	case transfer_short:
+		return report_error("cannot read %s: it ended early", from);
+	case transfer_read_error:
+		return report_error("cannot read %s: %s", from, strerror(errno));
+	default:
+		return report_error("cannot write %s: %s", to, strerror(errno));
+	}
 }
 
 bool copy_all(int in, int out, const char *from, const char *to)

@@ -93,11 +93,6 @@ scan_result next_document(const char *data, off_t size, off_t from,
 // setup that is carried: PDF turned into PostScript does so on each page.
 bool sets_own_size(const char *data, const document *doc);
 
-// Where pstops' output takes the carried setup: the start of the line of
-// pstops' own procedure set, which disables setpagedevice. -1 where its
-// output has none.
-off_t setup_point(const char *data, off_t size);
-
 // What a program that the filter ran did.
 struct run_result {
 	int status;         // its exit status, or 128 + the signal that ended it
@@ -105,15 +100,49 @@ struct run_result {
 	int output_length;  // the bytes of standard output kept, when asked to
 };
 
-// Runs argv (argv[0] is looked up in PATH when it holds no "/") in folder,
-// or in the current folder when folder is null, with in as its standard
-// input (/dev/null when in is -1). Its standard output goes to the file
+// Where a program's output goes as it comes: on to standard output, after
+// the bytes jcl of the file from, with the bytes of its blocks put in
+// before the first line that starts with marker. The lines before that
+// one wait in the file held until it comes; without it, nothing goes out.
+struct passing {
+	int from;
+	span jcl;
+	const span *blocks;
+	int count;
+	const char *marker;
+	int held;
+	bool placed;        // the marker's line has come, and all before it
+	bool in_line;       // a line longer than a buffer is being held
+};
+
+// What a program that the filter runs reads and writes: its standard input
+// is in, or /dev/null when in is -1; its standard output goes to the file
 // out when out is not -1, else into output (at most buffer_size - 1 bytes,
-// terminated) or, when output is null, to the log like its standard
-// error. Returns false when it cannot be run or prints more than output
-// holds, after the ERROR: line, and when the job is cancelled.
-bool run_program(const char *const argv[], const char *folder, int in,
-    int out, char output[buffer_size], run_result *result);
+// terminated) when output is not null, else on as pass says when pass is
+// not null, else to the log like its standard error.
+struct program_io {
+	int in;
+	int out;
+	char *output;
+	passing *pass;
+};
+
+// Runs argv (argv[0] is looked up in PATH when it holds no "/") in folder,
+// or in the current folder when folder is null. Returns false when it
+// cannot be run, prints more than output holds, or its output cannot be
+// passed on, after the ERROR: line, and when the job is cancelled.
+bool run_program(const char *const argv[], const char *folder,
+    const program_io *io, run_result *result);
+
+// How a copy ended; errno tells why it failed.
+enum transfer_result {
+	transfer_done, transfer_short, transfer_read_error, transfer_write_error,
+	transfer_cancelled
+};
+
+// Copies count bytes (all, when count is -1) from in to out: from *offset
+// when offset is given, else from in's own position.
+transfer_result transfer(int in, off_t *offset, off_t count, int out);
 
 // Copies from in, at its position, to out until the end of in. Returns
 // false on a failure, after the ERROR: line that names the file, from or

@@ -96,8 +96,9 @@ static bool prepare_job(char *const args[], const char *folder, int input,
 		return false;
 	const char *argv[] = {pstops, args[1], args[2], args[3], args[4],
 	    args[5], nullptr};
+	const program_io io = {input, *job, nullptr, nullptr};
 	run_result result;
-	bool ok = run_program(argv, nullptr, input, *job, nullptr, &result);
+	bool ok = run_program(argv, nullptr, &io, &result);
 	if (ok && result.status != 0)
 		ok = report_error("%s failed with status %d", pstops, result.status);
 	if (!ok)
@@ -136,8 +137,9 @@ static bool run_morvane(char *const args[], const char *folder,
 	const char *command[] = {morvane, args[1], args[2], args[3], args[4],
 	    args[5], setup->vertical_dots, pstops, "in.ps", "out.ps", page_size,
 	    nullptr};
+	const program_io io = {-1, -1, record->text, nullptr};
 	run_result result;
-	if (!run_program(command, nullptr, -1, -1, record->text, &result))
+	if (!run_program(command, nullptr, &io, &result))
 		return false;
 	record->kind = refused_record;
 	if (result.status != 0)
@@ -224,55 +226,46 @@ static bool write_document(const char *path, const mapped_file *job,
 	return ok;
 }
 
-// Sends the JCL before the document, then pstops' output of it with the
-// document's device setup before pstops' own prolog.
-static bool send_document(const mapped_file *job, const document *doc,
-    int dropped, const char *path)
-{
-	int file = open(path, O_RDONLY | O_CLOEXEC);
-	if (file < 0)
-		return report_error("cannot read %s: %s", path, strerror(errno));
-	mapped_file output;
-	bool ok = map_file(file, path, &output);
-	off_t point = ok && doc->blocks > 0 ?
-	    setup_point(output.data, output.size) : 0;
-	if (ok && point < 0)
-		ok = report_error("pstops wrote no \"%%%%BeginProcSet: PStoPS\" "
-		    "line, before which the job's device setup must go");
-	const char *to = "standard output";
-	ok = ok && copy_range(job->fd, doc->before.start, doc->before.end,
-	    STDOUT_FILENO, to) && copy_range(file, 0, point, STDOUT_FILENO, to);
-	for (int i = 0; ok && i < doc->blocks; i++)
-		if (i != dropped)
-			ok = copy_range(job->fd, doc->block[i].bytes.start,
-			    doc->block[i].bytes.end, STDOUT_FILENO, to);
-	ok = ok && copy_range(file, point, output.size, STDOUT_FILENO, to);
-	unmap_file(&output);
-	close(file);
-	return ok;
-}
-
-// Runs pstops on one document of the job and sends the result.
+// Runs pstops on one document of the job, and passes its output on as it
+// comes: after the JCL before the document, and with the document's device
+// setup put in before pstops' own procedure set, which disables
+// setpagedevice. What comes before that waits in a file of the folder;
+// without it, nothing goes out. pstops reads all of its input before it
+// writes, so what fails on the input fails before anything has gone out.
 static bool print_document(const char *folder, const mapped_file *job,
     const document *doc, int dropped, const command_record *record)
 {
-	char in[buffer_size], out[buffer_size];
+	char in[buffer_size], held_path[buffer_size];
 	path_in(in, folder, "in.ps");
-	path_in(out, folder, "out.ps");
-	if (!write_document(in, job, doc))
+	path_in(held_path, folder, "held.ps");
+	span blocks[max_setup_blocks];
+	int count = 0;
+	for (int i = 0; i < doc->blocks; i++)
+		if (i != dropped)
+			blocks[count++] = doc->block[i].bytes;
+	int held = -1;
+	if (!write_document(in, job, doc) || !make_file(folder, "held.ps", &held))
 		return false;
+	passing pass = {job->fd, doc->before, blocks, count,
+	    "%%BeginProcSet: PStoPS", held, false, false};
+	const program_io io = {-1, -1, nullptr, &pass};
 	// Quiet, pstops reports errors but not each page: on a large job those
-	// reports would flood the log and take a third of the time.
+	// reports would flood the log and take a third of the time. Without
+	// the record's output file it writes to its standard output.
 	const char *const *argv = record->argv;
-	const char *command[record_words + 1] = {argv[0], "-q", argv[1],
-	    argv[2], argv[3], argv[4], argv[5], nullptr};
+	const char *command[record_words] = {argv[0], "-q", argv[1], argv[2],
+	    argv[3], argv[4], nullptr};
 	run_result result;
-	if (!run_program(command, folder, -1, -1, nullptr, &result))
+	bool ok = run_program(command, folder, &io, &result);
+	close(held);
+	unlink(held_path);
+	if (!ok)
 		return false;
 	if (result.status != 0)
 		return report_error("%s failed with status %d", argv[0],
 		    result.status);
-	return send_document(job, doc, dropped, out);
+	return pass.placed || report_error("pstops wrote no \"%%%%BeginProcSet: "
+	    "PStoPS\" line, before which the job's device setup must go");
 }
 
 // Prints the documents of the job with morvane's record for their size:

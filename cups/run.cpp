@@ -73,11 +73,112 @@ void log_lines(child_stream *stream, bool at_end)
 	memmove(stream->line, start, stream->used);
 }
 
-// Reads what is there: into output when it is given, else into the log.
-// Returns the bytes read, 0 at the end, or -1 with errno set; EMSGSIZE
-// when output is full and more comes.
-ssize_t read_stream(child_stream *stream, char *output, int *length)
+// Writes why the child must be stopped into failure: a text cut short at
+// the buffer's end still says it. The compiler checks the format.
+__attribute__((format(printf, 2, 3)))
+// NOLINTNEXTLINE(cert-dcl50-cpp)
+void set_failure(char failure[buffer_size], const char *format, ...)
 {
+	va_list arguments;
+	va_start(arguments, format);
+	// NOLINTNEXTLINE(cert-err33-c,clang-analyzer-valist.Uninitialized)
+	vsnprintf(failure, buffer_size, format, arguments);
+	va_end(arguments);
+}
+
+// Writes why standard output failed to failure, and returns -1.
+ssize_t output_failed(char failure[buffer_size])
+{
+	set_failure(failure, "cannot write standard output: %s",
+	    strerror(errno));
+	return -1;
+}
+
+// Sends what waited for the marker's line: the JCL, the held lines, and
+// the blocks. Writes why it failed to failure.
+bool place_setup(passing *pass, char failure[buffer_size])
+{
+	off_t at = pass->jcl.start, held = 0;
+	transfer_result done = transfer(pass->from, &at,
+	    pass->jcl.end - pass->jcl.start, STDOUT_FILENO);
+	if (done == transfer_done)
+		done = transfer(pass->held, &held, -1, STDOUT_FILENO);
+	for (int i = 0; i < pass->count && done == transfer_done; i++) {
+		at = pass->blocks[i].start;
+		done = transfer(pass->from, &at, pass->blocks[i].end - at,
+		    STDOUT_FILENO);
+	}
+	if (done == transfer_write_error)
+		output_failed(failure);
+	else if (done != transfer_done)
+		set_failure(failure, "cannot read the job's files: %s",
+		    done == transfer_short ? "they ended early" : strerror(errno));
+	pass->placed = done == transfer_done;
+	return pass->placed;
+}
+
+// Passes on what the program wrote, as pass says: whole lines into the held
+// file until one starts with the marker, then everything to standard
+// output. Returns the bytes read, 0 at the end, or -1, with errno set, or
+// with failure written when passing them on failed.
+ssize_t pass_stream(child_stream *stream, passing *pass,
+    char failure[buffer_size])
+{
+	char *line = stream->line;
+	if (pass->placed) {
+		// The kernel moves the bytes where standard output takes them.
+		ssize_t n = splice(stream->fd, nullptr, STDOUT_FILENO, nullptr,
+		    1 << 20, SPLICE_F_MOVE);
+		if (n >= 0)
+			return n;
+		if ((n = read(stream->fd, line, buffer_size - 1)) > 0 &&
+		    !write_all(STDOUT_FILENO, line, n))
+			return output_failed(failure);
+		return n;
+	}
+	ssize_t n = read(stream->fd, line + stream->used,
+	    buffer_size - 1 - stream->used);
+	if (n <= 0)
+		return n;
+	stream->used += (int)n;
+	const size_t marker = strlen(pass->marker);
+	char *start = line, *end = line + stream->used;
+	for (;;) {
+		char *feed = (char *)memchr(start, '\n', end - start);
+		char *stop = feed != nullptr ? feed + 1 : end;
+		if (feed == nullptr && end - start < buffer_size - 1)
+			break;
+		if (!pass->in_line && (size_t)(stop - start) >= marker &&
+		    memcmp(start, pass->marker, marker) == 0) {
+			if (!place_setup(pass, failure))
+				return -1;
+			if (!write_all(STDOUT_FILENO, start, end - start))
+				return output_failed(failure);
+			stream->used = 0;
+			return n;
+		}
+		if (!write_all(pass->held, start, stop - start)) {
+			set_failure(failure, "cannot hold the start of %s's "
+			    "output: %s", stream->name, strerror(errno));
+			return -1;
+		}
+		pass->in_line = feed == nullptr;
+		start = stop;
+	}
+	stream->used = (int)(end - start);
+	memmove(line, start, stream->used);
+	return n;
+}
+
+// Reads what is there: into output, or on as pass says, or into the log.
+// Returns the bytes read, 0 at the end, or -1 with errno set, or with
+// failure written when the child must be stopped.
+ssize_t read_stream(child_stream *stream, const program_io *io,
+    int *length, char failure[buffer_size])
+{
+	if (io != nullptr && io->pass != nullptr)
+		return pass_stream(stream, io->pass, failure);
+	char *output = io != nullptr ? io->output : nullptr;
 	if (output == nullptr) {
 		// log_lines leaves room for at least one byte.
 		ssize_t n = read(stream->fd, stream->line + stream->used,
@@ -93,7 +194,8 @@ ssize_t read_stream(child_stream *stream, char *output, int *length)
 	ssize_t n = full ? read(stream->fd, &extra, 1) :
 	    read(stream->fd, output + *length, buffer_size - 1 - *length);
 	if (n > 0 && full) {
-		errno = EMSGSIZE;
+		set_failure(failure, "%s: it printed more than fits in "
+		    "the buffer", stream->name);
 		return -1;
 	}
 	if (n > 0) {
@@ -150,49 +252,51 @@ bool spawn(const char *const argv[], const char *folder, int in, int out,
 	return true;
 }
 
-// Reads from the streams that poll found ready. Returns why the child must
-// be stopped, or null.
-const char *read_streams(const pollfd fds[2], child_stream streams[2],
-    char *output, run_result *result)
+// Reads from the streams that poll found ready: standard output as io
+// says, standard error into the log. Returns false, with failure written,
+// when the child must be stopped.
+bool read_streams(const pollfd fds[2], child_stream streams[2],
+    const program_io *io, run_result *result, char failure[buffer_size])
 {
 	for (int i = 0; i < 2; i++) {
 		if (fds[i].revents == 0)
 			continue;
-		ssize_t n = read_stream(&streams[i], i == 0 ? output : nullptr,
-		    &result->output_length);
+		ssize_t n = read_stream(&streams[i], i == 0 ? io : nullptr,
+		    &result->output_length, failure);
 		if (n > 0 && i == 1)
 			result->stderr_bytes += (int)n;
-		if (n < 0 && errno == EMSGSIZE)
-			return "it printed more than fits in the buffer";
+		if (failure[0] != '\0')
+			return false;
 		if (n == 0 || (n < 0 && errno != EINTR)) {
 			log_lines(&streams[i], true);
 			close(streams[i].fd);
 			streams[i].fd = -1;
 		}
 	}
-	return nullptr;
+	return true;
 }
 
 // Passes the child's output on until both streams end, and waits for the
 // child. SIGTERM is blocked but for the wait in ppoll, so that a cancel can
 // neither slip in just before that wait nor be missed.
-bool watch(pid_t pid, child_stream streams[2], char *output,
+bool watch(pid_t pid, child_stream streams[2], const program_io *io,
     run_result *result, const sigset_t *waiting)
 {
-	const char *failure = nullptr;
-	while (failure == nullptr && (streams[0].fd >= 0 || streams[1].fd >= 0)) {
+	char failure[buffer_size] = "";
+	while (failure[0] == '\0' && (streams[0].fd >= 0 || streams[1].fd >= 0)) {
 		pollfd fds[2] = {{streams[0].fd, POLLIN, 0},
 		    {streams[1].fd, POLLIN, 0}};
 		if (ppoll(fds, 2, nullptr, waiting) < 0 && errno != EINTR)
-			failure = strerror(errno);
-		else if (cancelled)
-			failure = "cancelled";
-		else
-			failure = read_streams(fds, streams, output, result);
+			set_failure(failure, "%s: %s", streams[0].name,
+			    strerror(errno));
+		else if (!cancelled)
+			read_streams(fds, streams, io, result, failure);
+		if (cancelled)
+			break;
 	}
 	int status = 0;
 	pid_t waited = -1;
-	if (failure == nullptr) {
+	if (failure[0] == '\0' && !cancelled) {
 		// With both its streams closed, the child is ending. A cancel
 		// that comes meanwhile ends the wait, or is seen right after it.
 		sigprocmask(SIG_SETMASK, waiting, nullptr);
@@ -200,14 +304,15 @@ bool watch(pid_t pid, child_stream streams[2], char *output,
 		    !cancelled)
 			;
 		if (waited < 0 && !cancelled)
-			failure = strerror(errno);
+			set_failure(failure, "%s: %s", streams[0].name,
+			    strerror(errno));
 	}
 	if (waited < 0)
 		stop_child(pid);
 	if (cancelled)
 		return false;
-	if (failure != nullptr)
-		return report_error("%s: %s", streams[0].name, failure);
+	if (failure[0] != '\0')
+		return report_error("%s", failure);
 	result->status = WIFEXITED(status) ? WEXITSTATUS(status) :
 	    128 + WTERMSIG(status);
 	return true;
@@ -215,15 +320,15 @@ bool watch(pid_t pid, child_stream streams[2], char *output,
 
 }
 
-bool run_program(const char *const argv[], const char *folder, int in,
-    int out, char output[buffer_size], run_result *result)
+bool run_program(const char *const argv[], const char *folder,
+    const program_io *io, run_result *result)
 {
 	*result = run_result{-1, 0, 0};
-	if (output != nullptr)
-		output[0] = '\0';
+	if (io->output != nullptr)
+		io->output[0] = '\0';
 	// Its standard output comes through a pipe unless it goes to a file.
 	int pipes[2][2] = {{-1, -1}, {-1, -1}};
-	if ((out < 0 && pipe2(pipes[0], O_CLOEXEC) != 0) ||
+	if ((io->out < 0 && pipe2(pipes[0], O_CLOEXEC) != 0) ||
 	    pipe2(pipes[1], O_CLOEXEC) != 0) {
 		int error = errno;
 		for (auto &pipe : pipes)
@@ -240,13 +345,13 @@ bool run_program(const char *const argv[], const char *folder, int in,
 	sigaddset(&term, SIGTERM);
 	sigprocmask(SIG_BLOCK, &term, &waiting);
 	pid_t pid = 0;
-	bool ok = !cancelled && spawn(argv, folder, in,
-	    out >= 0 ? out : pipes[0][1], pipes[1][1], &pid);
+	bool ok = !cancelled && spawn(argv, folder, io->in,
+	    io->out >= 0 ? io->out : pipes[0][1], pipes[1][1], &pid);
 	for (auto &pipe : pipes)
 		if (pipe[1] >= 0)
 			close(pipe[1]);
 	if (ok)
-		ok = watch(pid, streams, output, result, &waiting);
+		ok = watch(pid, streams, io, result, &waiting);
 	for (child_stream &stream : streams)
 		if (stream.fd >= 0)
 			close(stream.fd);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The CUPS filter's side of morvane's files (the page-size text it writes,
 // the records it accepts) and of CUPS's: the documents and device setup it
-// finds in CUPS's PostScript, and where pstops' output takes that setup.
+// finds in CUPS's PostScript, and what CUPS's own queue gets of the size.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -175,20 +175,6 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(scan(c.job), c.found) << c.job;
-}
-
-TEST(setup_point, is_the_start_of_the_line_of_pstops_procedure_set)
-{
-	const struct {
-		const char *output;
-		off_t point;
-	} cases[] = {
-		{"%!PS\n%%BeginProlog\n%%BeginProcSet: PStoPS 1 15\n", 19},
-		{"%!PS\n% %%BeginProcSet: PStoPS\n", -1},
-		{"%!PS\n%%BeginProcSet: Other\n", -1},
-	};
-	for (const auto &c : cases)
-		EXPECT_EQ(setup_point(c.output, strlen(c.output)), c.point) << c.output;
 }
 
 // Whether CUPS's own queue would get the size's code: not where the tray
