@@ -113,6 +113,8 @@ struct passing {
 	int held;
 	bool placed;        // the marker's line has come, and all before it
 	bool in_line;       // a line longer than a buffer is being held
+	off_t passed;       // the bytes passed on straight since
+	bool small;         // the last of them came in a small piece
 };
 
 // What a program that the filter runs reads and writes: its standard input

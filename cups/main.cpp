@@ -247,7 +247,7 @@ static bool print_document(const char *folder, const mapped_file *job,
 	if (!write_document(in, job, doc) || !make_file(folder, "held.ps", &held))
 		return false;
 	passing pass = {job->fd, doc->before, blocks, count,
-	    "%%BeginProcSet: PStoPS", held, false, false};
+	    "%%BeginProcSet: PStoPS", held, false, false, 0, false};
 	const program_io io = {-1, -1, nullptr, &pass};
 	// Quiet, pstops reports errors but not each page: on a large job those
 	// reports would flood the log and take a third of the time. Without

@@ -129,8 +129,11 @@ ssize_t pass_stream(child_stream *stream, passing *pass,
 		// The kernel moves the bytes where standard output takes them.
 		ssize_t n = splice(stream->fd, nullptr, STDOUT_FILENO, nullptr,
 		    1 << 20, SPLICE_F_MOVE);
-		if (n >= 0)
+		if (n >= 0) {
+			pass->passed += n;
+			pass->small = n < 1 << 18 && pass->passed > 1 << 20;
 			return n;
+		}
 		if ((n = read(stream->fd, line, buffer_size - 1)) > 0 &&
 		    !write_all(STDOUT_FILENO, line, n))
 			return output_failed(failure);
@@ -293,6 +296,12 @@ bool watch(pid_t pid, child_stream streams[2], const program_io *io,
 			read_streams(fds, streams, io, result, failure);
 		if (cancelled)
 			break;
+		// pstops writes its output a few KiB at a time, and would wake
+		// the filter for each: in a large output, a moment's wait lets
+		// the pieces gather in the pipe, grown to 1 MiB for them.
+		const timespec moment = {0, 2000000};
+		if (io->pass != nullptr && io->pass->small && streams[0].fd >= 0)
+			ppoll(nullptr, 0, &moment, waiting);
 	}
 	int status = 0;
 	pid_t waited = -1;
@@ -339,6 +348,8 @@ bool run_program(const char *const argv[], const char *folder,
 	}
 	child_stream streams[2] = {{pipes[0][0], argv[0], {}, 0},
 	    {pipes[1][0], argv[0], {}, 0}};
+	if (io->pass != nullptr)
+		(void)fcntl(pipes[0][0], F_SETPIPE_SZ, 1 << 20);
 
 	sigset_t term, waiting;
 	sigemptyset(&term);
