@@ -65,6 +65,8 @@ by_hand() {
 
 # Stand-ins for morvane and pstops, and PPDs that are wrong in one way.
 printf '#!/bin/sh\necho partial | tee out.ps\nexit 1\n' >"$tmp/fake/pstops"
+printf '#!/bin/sh\necho "%%!PS-Adobe-3.0"\necho "%%%%Title: no pstops procedure set"\n' \
+    >"$tmp/fake/shapeless"
 printf '#!/bin/sh\nprintf "PSCOMMAND=cp\\nCMDARGV=-f /etc/passwd out.ps\\n"\n' \
     >"$tmp/fake/other-file"
 printf '#!/bin/sh\nprintf "%%02000d\\n" 0\n' >"$tmp/fake/long"
@@ -77,7 +79,7 @@ printf '#!/bin/sh\nsleep 30 &\necho $! >"%s/sleep.pid"\nwait\n' "$tmp" \
 chmod 755 "$tmp/fake/"*
 sed 's/^\*MorvaneVerticalDots: .*/*MorvaneVerticalDots: "3473abc"/' \
     "$sample" >"$tmp/dots.ppd"
-sed 's/^\*PaperDimension A4\/A4: .*/*PaperDimension A4\/A4: "1e30 1e30"/' \
+sed 's/^\*PaperDimension A4\/A4: .*/*PaperDimension A4\/A4: "1e30 842"/' \
     "$sample" >"$tmp/huge.ppd"
 # PPDs of other shapes, made from the sample: *PageSize code over several
 # lines, code without brackets (a comment, and PJL), custom sizes, CRLF line
@@ -204,7 +206,7 @@ no-ppd PPD=$tmp/none - $job file cannot open the PPD file $tmp/none: No such fil
 ppd-not-set PPD= - $job file no PPD file: PPD is not set
 not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "3473abc" is not a number
-size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 1.00000002e+30 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
+size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 842 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
 custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
 custom-size-unreadable PPD=$tmp/shapes.ppd PageSize=Custom.abc $job file the custom page size Custom.abc, 0 by 0 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
 failing-morvane MORVANE=false - $job file false failed with status 1
@@ -212,6 +214,7 @@ morvane-error-line MORVANE=$tmp/fake/complains - $job file $tmp/fake/complains r
 record-too-long MORVANE=$tmp/fake/long - $job file $tmp/fake/long: it printed more than fits in the buffer
 record-naming-another-file MORVANE=$tmp/fake/other-file - $job file $tmp/fake/other-file printed no usable command record
 failing-command MORVANE_PSTOPS=$tmp/fake/pstops - $job file $tmp/fake/pstops failed with status 1
+command-of-unknown-shape MORVANE_PSTOPS=$tmp/fake/shapeless - $job file pstops wrote no "%%BeginProcSet: PStoPS" line, before which the job's device setup must go
 job-a-folder - - $tmp file cannot read the job $tmp: it is a folder
 job-a-fifo - - $tmp/fifo file cannot read the job $tmp/fifo: it is a FIFO
 job-a-device - - /dev/zero file cannot read the job /dev/zero: it is a device
