@@ -129,8 +129,8 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	const std::string bare = "%%BeginFeature: *Duplex None\n%%EndFeature\n";
 	const std::string embedded = "%!PS\n%%BeginSetup\n%%BeginDocument: x\n"
 	    "%%BeginSetup\n" + feature + "%%EOF\n%%EndDocument\n%%BeginData: 7 "
-	    "Binary Bytes\n%%EOF\n\n" + bare + "%%BeginData: 2 ASCII Lines\nx\n"
-	    "%%EOF\n" + bare + "%%EndSetup\n" + page + "p\n" + feature +
+	    "Binary Bytes\n%%EOF\n\ngs\n" + bare + "%%BeginData: 2 ASCII "
+	    "Lines\nx\n%%EOF\n" + bare + "%%EndSetup\n" + page + "p\n" + feature +
 	    "%%EOF\n";
 	const std::string n_up = "%!PS\n%%BeginSetup\nuserdict/setpagedevice"
 	    "{pop}bind put\n%%EndSetup\n" + page + feature + "%%EOF\n";
@@ -162,7 +162,8 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		    size(region) + "Letter\n[]"},
 		// Neither an embedded document's setup and end, nor data counted
 		// in bytes or lines, nor feature code after a page's setup has
-		// begun counts; the code right after data does.
+		// begun counts; the code right after data does, without the
+		// short line before it.
 		{embedded, "[]%!PS " + size(embedded) + " +" + size(bare) + " +" +
 		    size(bare) + "\n[]"},
 		// Several pages on a sheet: CUPS's setup disables setpagedevice,
