@@ -256,9 +256,9 @@ bool spawn(const char *const argv[], const char *folder, int in, int out,
 }
 
 // Reads from the streams that poll found ready: standard output as io
-// says, standard error into the log. Returns false, with failure written,
-// when the child must be stopped.
-bool read_streams(const pollfd fds[2], child_stream streams[2],
+// says, standard error into the log. Writes failure when the child must
+// be stopped.
+void read_streams(const pollfd fds[2], child_stream streams[2],
     const program_io *io, run_result *result, char failure[buffer_size])
 {
 	for (int i = 0; i < 2; i++) {
@@ -269,14 +269,13 @@ bool read_streams(const pollfd fds[2], child_stream streams[2],
 		if (n > 0 && i == 1)
 			result->stderr_bytes += (int)n;
 		if (failure[0] != '\0')
-			return false;
+			return;
 		if (n == 0 || (n < 0 && errno != EINTR)) {
 			log_lines(&streams[i], true);
 			close(streams[i].fd);
 			streams[i].fd = -1;
 		}
 	}
-	return true;
 }
 
 // Passes the child's output on until both streams end, and waits for the
