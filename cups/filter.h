@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <cups/http.h>
+
 // Every text the filter builds lives in a buffer of this many bytes,
 // terminating zero byte included, as in morvane itself.
 constexpr int buffer_size = 1024;
@@ -19,7 +21,7 @@ struct page_setup {
 	char vertical_dots[buffer_size];
 	bool raw_postscript;         // the PPD takes PostScript that CUPS has
 	                             // not prepared (application/postscript)
-	bool plain_sends_size;       // a PPD without *cupsFilter lines would
+	bool plain_sends_size;       // the PPD without morvane's lines would
 	                             // have CUPS send the size's code too
 };
 
@@ -32,6 +34,16 @@ bool read_page_setup(const char *path, const char *options,
 // Replaces the size in setup by the PPD's size of that name, checked as
 // read_page_setup checks it. Returns false after the one ERROR: line.
 bool read_named_size(const char *path, const char *name, page_setup *setup);
+
+// Whether libcups reads the file at path as a PPD; if not, why is the
+// message, as read_page_setup reports it.
+bool ppd_readable(const char *path, char why[buffer_size]);
+
+// Writes the PPD of the server's queue to path. Returns false when the
+// server has none for it (*missing) or cannot be asked; cupsLastError-
+// String says why.
+bool fetch_ppd(http_t *http, const char *queue, const char *path,
+    bool *missing);
 
 // The largest page, in points, that a size without a custom range may
 // have: 200 inches, as in PDF.

@@ -31,15 +31,26 @@ struct options_free {
 };
 using options_handle = std::unique_ptr<cups_option_t, options_free>;
 
-bool open_failed(const char *path)
+// Why ppdOpenFile failed on path, as libcups says it.
+void describe_failure(const char *path, char why[buffer_size])
 {
 	int line = 0;
 	ppd_status_t status = ppdLastError(&line);
 	if (status == PPD_FILE_OPEN_ERROR)
-		return report_error("cannot open the PPD file %s: %s", path,
+		// NOLINTNEXTLINE(cert-err33-c): a message cut short still says it.
+		snprintf(why, buffer_size, "cannot open the PPD file %s: %s", path,
 		    strerror(errno));
-	return report_error("cannot read the PPD file %s: %s on line %d", path,
-	    ppdErrorString(status), line);
+	else
+		// NOLINTNEXTLINE(cert-err33-c): as above.
+		snprintf(why, buffer_size, "cannot read the PPD file %s: %s on "
+		    "line %d", path, ppdErrorString(status), line);
+}
+
+bool open_failed(const char *path)
+{
+	char why[buffer_size];
+	describe_failure(path, why);
+	return report_error("%s", why);
 }
 
 // The options that can ask for a page size, in the order CUPS reads them.
@@ -161,13 +172,30 @@ bool takes_raw_postscript(const ppd_file_t *ppd)
 	return false;
 }
 
-// Whether CUPS sends the code of the size to CUPS's own PostScript queue,
-// whose PPD has no *cupsFilter lines. There libcups leaves it out when the
-// job's tray (or manual feed) has code of its own, unless *RequiresPage-
-// Region says otherwise, while for a PPD with the lines, such as the
-// filter's queue has, it puts it in. This is libcups's rule, written out:
-// asking libcups to write the code instead crashes it on a PPD whose
-// custom size has no parameters.
+// The PPD's own *cupsFilter and *cupsFilter2 lines, morvane's left out:
+// those of CUPS's own queue of the printer.
+int own_filters(const ppd_file_t *ppd)
+{
+	const char program[] = " morvane-filter";
+	int count = 0;
+	for (int i = 0; i < ppd->num_filters; i++) {
+		const char *line = ppd->filters[i];
+		size_t length = strlen(line);
+		count += length < sizeof program - 1 ||
+		    strcmp(line + length - (sizeof program - 1), program) != 0;
+	}
+	return count;
+}
+
+// Whether CUPS sends the code of the size to CUPS's own queue of the
+// printer, whose PPD lacks morvane's lines. When the job's tray (or manual
+// feed) has code of its own, libcups leaves the size's code out unless
+// *RequiresPageRegion asks for it, or, where that says nothing, the PPD
+// has filter lines: so for the filter's queue of a PPD without filters of
+// its own, which has morvane's *cupsFilter line, CUPS puts in code that
+// its own queue lacks. This is libcups's rule, written out: asking libcups
+// to write the code instead crashes it on a PPD whose custom size has no
+// parameters.
 bool plain_queue_sends_size(ppd_file_t *ppd)
 {
 	ppd_size_t *size = ppdPageSize(ppd, nullptr);
@@ -184,7 +212,8 @@ bool plain_queue_sends_size(ppd_file_t *ppd)
 	    (manual != nullptr && strcasecmp(manual->choice, "False") == 0 &&
 	    (slot == nullptr || (slot->code != nullptr && slot->code[0] == '\0'))) ||
 	    (region != nullptr && region->value != nullptr &&
-	    strcasecmp(region->value, "True") == 0);
+	    strcasecmp(region->value, "True") == 0) ||
+	    (region == nullptr && own_filters(ppd) > 0);
 }
 
 }
@@ -225,6 +254,27 @@ bool read_page_setup(const char *path, const char *options_text,
 		return true;
 	setup->has_size = false;
 	return false;
+}
+
+bool ppd_readable(const char *path, char why[buffer_size])
+{
+	ppd_handle ppd(ppdOpenFile(path), ppdClose);
+	if (!ppd)
+		describe_failure(path, why);
+	return ppd != nullptr;
+}
+
+bool fetch_ppd(http_t *http, const char *queue, const char *path,
+    bool *missing)
+{
+	char buffer[buffer_size];
+	// NOLINTNEXTLINE(cert-err33-c): the caller's path is shorter.
+	snprintf(buffer, sizeof buffer, "%s", path);
+	time_t modified = 0;
+	http_status_t status = cupsGetPPD3(http, queue, &modified,
+	    buffer, sizeof buffer);
+	*missing = status == HTTP_STATUS_NOT_FOUND;
+	return status == HTTP_STATUS_OK;
 }
 
 bool read_named_size(const char *path, const char *name, page_setup *setup)

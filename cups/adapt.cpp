@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: MIT
+// The PPD as text, a line at a time: morvane-setup changes only the lines
+// that name filters and its own attribute, and leaves every other byte
+// as it was. A line longer than the buffer is read in pieces; only its
+// first piece can be one of those lines.
+#include "adapt.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A piece of the PPD's text, and where it stands: a line's start outside
+// a quoted value is where a keyword can be.
+struct reader {
+	FILE *in;
+	char text[buffer_size];
+	bool keyword;     // the piece starts a line outside a quoted value
+	bool line_start;  // the next piece starts a line
+	bool in_value;    // the next piece is inside a quoted value
+	bool comment;     // the piece belongs to a comment line
+	bool crlf;        // the first line ends in CR LF
+	bool first;       // no piece has been read yet
+};
+
+bool next_piece(reader *r)
+{
+	if (fgets(r->text, buffer_size, r->in) == nullptr)
+		return false;
+	size_t length = strlen(r->text);
+	r->keyword = r->line_start && !r->in_value;
+	if (r->line_start)
+		r->comment = r->keyword && strncmp(r->text, "*%", 2) == 0;
+	if (!r->comment)
+		for (const char *c = r->text; (c = strchr(c, '"')) != nullptr; c++)
+			r->in_value = !r->in_value;
+	r->line_start = length > 0 && r->text[length - 1] == '\n';
+	if (r->first && r->line_start)
+		r->crlf = length > 1 && r->text[length - 2] == '\r';
+	r->first = false;
+	return true;
+}
+
+// A line that names a filter: its keyword, the type it takes and its
+// program, the words of the quoted value.
+enum line_kind { other_line, morvane_line, filter_line };
+
+struct filter_entry {
+	line_kind kind;
+	char type[buffer_size];
+	char program[buffer_size];
+};
+
+bool starts_with(const char *text, const char *prefix)
+{
+	return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// The words of a value "w1 w2 ...": the first is the type taken, the
+// rest after skip more the program.
+void read_value(const char *value, int skip, filter_entry *entry)
+{
+	while (*value == ' ' || *value == '\t')
+		value++;
+	if (*value++ != '"')
+		return;
+	const char *end = strchr(value, '"');
+	if (end == nullptr)
+		end = value + strlen(value);
+	char words[buffer_size];
+	snprintf(words, sizeof words, "%.*s", (int)(end - value), value);
+	char *rest = nullptr;
+	const char *type = strtok_r(words, " \t", &rest);
+	for (int i = 0; i < skip && type != nullptr; i++)
+		(void)strtok_r(nullptr, " \t", &rest);
+	while (rest != nullptr && (*rest == ' ' || *rest == '\t'))
+		rest++;
+	// NOLINTNEXTLINE(cert-err33-c): the words come from a piece as long.
+	snprintf(entry->type, buffer_size, "%s", type != nullptr ? type : "");
+	snprintf(entry->program, buffer_size, "%s", rest != nullptr ? rest : "");
+	size_t length = strlen(entry->program);
+	while (length > 0 && isspace((unsigned char)entry->program[length - 1]))
+		entry->program[--length] = '\0';
+}
+
+// What a line is, with the lines that morvane-setup took out as they were.
+filter_entry read_entry(const char *line)
+{
+	filter_entry entry = {other_line, "", ""};
+	if (starts_with(line, taken_out))
+		line += sizeof taken_out - 1;
+	if (starts_with(line, "*MorvaneVerticalDots:")) {
+		entry.kind = morvane_line;
+		return entry;
+	}
+	const struct {
+		const char *keyword;
+		int skip;      // the words between the type and the program
+		bool own;      // a line of the PPD's filters, not a pre-filter
+	} keywords[] = {{"*cupsFilter:", 1, true}, {"*cupsFilter2:", 2, true},
+	    {"*cupsPreFilter:", 1, false}};
+	for (const auto &k : keywords) {
+		if (!starts_with(line, k.keyword))
+			continue;
+		read_value(line + strlen(k.keyword), k.skip, &entry);
+		if (strcmp(entry.program, "morvane-filter") == 0)
+			entry.kind = morvane_line;
+		else if (k.own)
+			entry.kind = filter_line;
+	}
+	return entry;
+}
+
+bool is_pdf(const char *type)
+{
+	return strcmp(type, "application/vnd.cups-pdf") == 0 ||
+	    strcmp(type, "application/pdf") == 0;
+}
+
+void add_type(char types[buffer_size], const char *type)
+{
+	char quoted[buffer_size + 4];
+	snprintf(quoted, sizeof quoted, ", %s,", type);
+	char list[buffer_size + 4];
+	snprintf(list, sizeof list, ", %s,", types);
+	if (strstr(list, quoted) != nullptr)
+		return;
+	size_t used = strlen(types);
+	// NOLINTNEXTLINE(cert-err33-c): a list cut short still names some.
+	snprintf(types + used, buffer_size - used, "%s%s", used ? ", " : "", type);
+}
+
+}
+
+void read_filters(FILE *in, ppd_filters *filters)
+{
+	*filters = ppd_filters{shape_no_filters, 0, 0, "", ""};
+	reader r = {in, "", false, true, false, false, false, true};
+	bool pdf_direct = false;
+	while (next_piece(&r)) {
+		if (!r.keyword)
+			continue;
+		filter_entry entry = read_entry(r.text);
+		filters->morvane += entry.kind == morvane_line ||
+		    starts_with(r.text, taken_out);
+		if (entry.kind != filter_line)
+			continue;
+		filters->count++;
+		add_type(filters->types, entry.type);
+		if (strcmp(entry.type, "application/vnd.cups-postscript") == 0 &&
+		    filters->program[0] == '\0')
+			// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
+			snprintf(filters->program, buffer_size, "%s", entry.program);
+		if (is_pdf(entry.type) && strcmp(entry.program, "-") == 0)
+			pdf_direct = true;
+	}
+	if (filters->count == 0)
+		filters->shape = shape_no_filters;
+	else if (filters->program[0] != '\0')
+		filters->shape = shape_own_filter;
+	else
+		filters->shape = pdf_direct ? shape_pdf_direct : shape_no_postscript;
+}
+
+bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
+    const char *dots)
+{
+	reader r = {in, "", false, true, false, false, false, true};
+	bool dropping = false;
+	bool ended = true;
+	bool ok = true;
+	while (ok && next_piece(&r)) {
+		const char *text = r.text;
+		if (r.keyword) {
+			filter_entry entry = read_entry(r.text);
+			dropping = entry.kind == morvane_line;
+			if (starts_with(text, taken_out))
+				text += sizeof taken_out - 1;
+			// A PDF line would take PDF past the PostScript, and so past
+			// the filter before the PPD's own.
+			if (dots != nullptr && entry.kind == filter_line &&
+			    filters->shape == shape_own_filter && is_pdf(entry.type))
+				ok = fputs(taken_out, out) >= 0;
+		}
+		if (dropping)
+			continue;
+		ok = ok && fputs(text, out) >= 0;
+		ended = r.line_start;
+	}
+	if (ferror(in))
+		ok = false;
+	if (!ok || dots == nullptr)
+		return ok;
+	const char *eol = r.crlf ? "\r\n" : "\n";
+	const char *kind = filters->shape == shape_no_filters ? "cupsFilter" :
+	    "cupsPreFilter";
+	return fprintf(out, "%s*%s: \"application/vnd.cups-postscript 0 "
+	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", ended ? "" : eol,
+	    kind, eol, dots, eol) > 0;
+}
+
+bool dots_valid(const char *text)
+{
+	char *end = nullptr;
+	double dots = strtod(text, &end);
+	return end != text && *end == '\0' && std::isfinite(dots) &&
+	    !isspace((unsigned char)text[0]) && strlen(text) < 64;
+}

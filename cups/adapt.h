@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// morvane-setup's reading and writing of a printer's PPD: where CUPS sends
+// its PostScript, and the lines that put morvane-filter there.
+#ifndef MORVANE_ADAPT_H
+#define MORVANE_ADAPT_H
+
+#include <cstdio>
+
+#include "filter.h"
+
+// What a PPD's own filter lines (*cupsFilter and *cupsFilter2, morvane's
+// left out and those that morvane-setup took out put back) say of where
+// CUPS sends a job.
+enum ppd_shape {
+	shape_no_filters,   // none: CUPS's PostScript goes to the printer
+	shape_own_filter,   // a filter of its own takes CUPS's PostScript
+	shape_pdf_direct,   // PDF goes straight to the printer
+	shape_no_postscript // no filter takes CUPS's PostScript
+};
+
+struct ppd_filters {
+	ppd_shape shape;
+	int count;                    // the PPD's own filter lines
+	int morvane;                  // lines of morvane's, and lines that
+	                              // morvane-setup took out
+	char program[buffer_size];    // the filter that takes the PostScript
+	char types[buffer_size];      // the types its filters take, for a
+	                              // refusal: "a, b"
+};
+
+// Reads the filter lines of the PPD in from where it is, to its end.
+void read_filters(FILE *in, ppd_filters *filters);
+
+// What to write: the PPD as morvane-filter needs it, with the vertical
+// dots given, or back as it was before morvane-setup, when dots is null.
+// Writes the PPD in, from where it is, to out; returns false when a read
+// or write fails.
+bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
+    const char *dots);
+
+// The prefix of a line that morvane-setup took out, which CUPS keeps as
+// a comment.
+constexpr char taken_out[] = "*%morvane-setup took out: ";
+
+// Whether text, the vertical dots, is a finite number and nothing else.
+bool dots_valid(const char *text);
+
+#endif

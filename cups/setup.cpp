@@ -1,0 +1,321 @@
+// SPDX-License-Identifier: MIT
+// morvane-setup: puts morvane-filter into a printer's PPD, where CUPS feeds
+// the printer PostScript, and checks with CUPS's own cupsfilter that every
+// kind of job then passes it.
+//   morvane-setup --ppd FILE DOTS   FILE adapted, on standard output
+//   morvane-setup QUEUE DOTS        the same for a queue of the server
+//   morvane-setup --remove QUEUE    the queue's PPD without morvane's lines
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cups/cups.h>
+
+#include "adapt.h"
+
+extern char **environ;
+
+// The one line of a failure, its control characters escaped. Returns false.
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-like, checked by the compiler.
+__attribute__((format(printf, 1, 2))) static bool fail(const char *format, ...)
+{
+	char text[buffer_size], line[buffer_size] = "morvane-setup: ";
+	va_list arguments;
+	va_start(arguments, format);
+	// NOLINTNEXTLINE(cert-err33-c,clang-analyzer-valist.Uninitialized)
+	vsnprintf(text, sizeof text, format, arguments);
+	va_end(arguments);
+	(void)append_escaped(line, (int)strlen(line), text, (int)strlen(text));
+	fprintf(stderr, "%s\n", line);
+	return false;
+}
+
+// The files of a run, in a private folder.
+struct work {
+	char folder[folder_size];
+	char given[buffer_size];    // the queue's PPD as the server has it
+	char adapted[buffer_size];  // the PPD to print or install
+	char chain[buffer_size];    // what cupsfilter prints
+	char errors[buffer_size];   // and its messages
+};
+
+static bool make_work(work *w)
+{
+	const char *tmpdir = setting("TMPDIR", "/tmp");
+	if (snprintf(w->folder, sizeof w->folder, "%s/morvane-setup.XXXXXX",
+	    tmpdir) >= (int)sizeof w->folder || mkdtemp(w->folder) == nullptr)
+		return fail("cannot make a folder in %s: %s", tmpdir,
+		    strerror(errno));
+	const struct { char *path; const char *name; } files[] = {
+	    {w->given, "given.ppd"}, {w->adapted, "adapted.ppd"},
+	    {w->chain, "chain"}, {w->errors, "errors"}};
+	for (const auto &f : files)
+		// NOLINTNEXTLINE(cert-err33-c): the folder's name leaves room.
+		snprintf(f.path, buffer_size, "%s/%s", w->folder, f.name);
+	return true;
+}
+
+static void remove_work(const work *w)
+{
+	const char *const files[] = {w->given, w->adapted, w->chain, w->errors};
+	for (const char *path : files)
+		(void)unlink(path);
+	(void)rmdir(w->folder);
+}
+
+// The chain that cupsfilter finds for a job of type with the PPD, one
+// program a line in w->chain. Returns false after the line that says why.
+static bool list_filters(const work *w, const char *name, const char *type)
+{
+	const char *argv[] = {CUPSFILTER_PATH, "-p", w->adapted, "-e", "-m",
+	    "printer/morvane", "--list-filters", "-i", type, w->adapted, nullptr};
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+	posix_spawn_file_actions_addopen(&actions, 1, w->chain,
+	    O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	posix_spawn_file_actions_addopen(&actions, 2, w->errors,
+	    O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	pid_t pid = 0;
+	int error = posix_spawn(&pid, argv[0], &actions, nullptr,
+	    (char *const *)argv, environ);
+	posix_spawn_file_actions_destroy(&actions);
+	if (error != 0)
+		return fail("cannot run %s: %s", argv[0], strerror(error));
+	int status = 0;
+	while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+		;
+	if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+		return true;
+	// cupsfilter's last line says what is missing.
+	char line[buffer_size] = "", last[buffer_size] = "it failed";
+	FILE *messages = fopen(w->errors, "r");
+	while (messages != nullptr && fgets(line, sizeof line, messages) != nullptr)
+		if (line[0] != '\n')
+			// NOLINTNEXTLINE(cert-err33-c): as long as the line.
+			snprintf(last, sizeof last, "%.*s", (int)strcspn(line, "\n"), line);
+	if (messages != nullptr)
+		fclose(messages);
+	return fail("%s: CUPS finds no way for %s to the printer: %s", name,
+	    type, last);
+}
+
+// Every kind of job must pass morvane-filter: in the place of a filter
+// after CUPS's, or just before the PPD's own filter for PostScript, where
+// alone the scheduler runs a pre-filter.
+static bool check_chains(const work *w, const char *name,
+    const ppd_filters *filters)
+{
+	const char *const types[] = {"application/pdf", "application/postscript",
+	    "text/plain", "image/png"};
+	for (const char *type : types) {
+		if (!list_filters(w, name, type))
+			return false;
+		char line[buffer_size], chain[buffer_size] = "", after[buffer_size] = "";
+		bool seen = false, placed = false;
+		FILE *list = fopen(w->chain, "r");
+		while (list != nullptr && fgets(line, sizeof line, list) != nullptr) {
+			line[strcspn(line, "\n")] = '\0';
+			if (seen && after[0] == '\0')
+				// NOLINTNEXTLINE(cert-err33-c): as long as the line.
+				snprintf(after, sizeof after, "%s", line);
+			seen = seen || strcmp(line, "morvane-filter") == 0;
+			size_t used = strlen(chain);
+			// A chain cut short still shows.
+			if (snprintf(chain + used, sizeof chain - used, "%s%s",
+			    used > 0 ? " " : "", line) >= (int)(sizeof chain - used))
+				break;
+		}
+		if (list != nullptr)
+			fclose(list);
+		if (filters->shape == shape_no_filters)
+			placed = seen && after[0] == '\0';
+		else
+			placed = seen && strcmp(after, filters->program) == 0;
+		if (!placed)
+			return fail("%s: %s jobs would not pass morvane-filter: CUPS's "
+			    "chain for them is %s", name, type, chain);
+	}
+	return true;
+}
+
+// Writes the PPD at from, adapted for dots (or without morvane's lines
+// when dots is null), to w->adapted. name is the PPD's, for the messages.
+static bool adapt(const work *w, const char *from, const char *name,
+    const char *dots, ppd_filters *filters)
+{
+	char why[buffer_size];
+	if (!ppd_readable(from, why))
+		return fail("%s", why);
+	FILE *in = fopen(from, "rb");
+	if (in == nullptr)
+		return fail("cannot open the PPD file %s: %s", name, strerror(errno));
+	read_filters(in, filters);
+	bool ok = !ferror(in) && fseek(in, 0, SEEK_SET) == 0;
+	if (!ok)
+		fail("cannot read the PPD file %s: %s", name, strerror(errno));
+	else if (dots != nullptr && filters->shape == shape_pdf_direct)
+		ok = fail("%s: the printer takes PDF straight from CUPS, so its jobs "
+		    "never become PostScript that morvane-filter can shift: use "
+		    "the printer's PostScript PPD", name);
+	else if (dots != nullptr && filters->shape == shape_no_postscript)
+		ok = fail("%s: CUPS sends the printer no PostScript for "
+		    "morvane-filter to shift: its filters take only %s", name,
+		    filters->types);
+	FILE *out = ok ? fopen(w->adapted, "wb") : nullptr;
+	if (ok && out == nullptr)
+		ok = fail("cannot make %s: %s", w->adapted, strerror(errno));
+	if (ok && (!write_adapted(in, out, filters, dots) || fflush(out) != 0))
+		ok = fail("cannot write %s: %s", w->adapted, strerror(errno));
+	if (out != nullptr && fclose(out) != 0 && ok)
+		ok = fail("cannot write %s: %s", w->adapted, strerror(errno));
+	fclose(in);
+	return ok && (dots == nullptr || check_chains(w, name, filters));
+}
+
+// Copies the file to standard output, whose failure main reports.
+static bool print_file(const char *path)
+{
+	FILE *in = fopen(path, "rb");
+	if (in == nullptr)
+		return fail("cannot read %s: %s", path, strerror(errno));
+	char bytes[buffer_size];
+	size_t n;
+	while ((n = fread(bytes, 1, sizeof bytes, in)) > 0 &&
+	    fwrite(bytes, 1, n, stdout) == n)
+		;
+	bool ok = !ferror(in);
+	fclose(in);
+	return ok || fail("cannot read %s", path);
+}
+
+// The server's name, for the messages: host and port.
+static const char *server_name(char name[buffer_size])
+{
+	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
+	snprintf(name, buffer_size, "%s:%d", cupsServer(), ippPort());
+	return name;
+}
+
+// Sends request for the queue to the server. Returns false after the
+// line that says why it failed; *missing when there is no such queue.
+static bool ask_server(http_t *http, ipp_t *request, const char *queue,
+    const char *ppd, bool *missing)
+{
+	char uri[HTTP_MAX_URI], server[buffer_size];
+	httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr,
+	    "localhost", 0, "/printers/%s", queue);
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri",
+	    nullptr, uri);
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME,
+	    "requesting-user-name", nullptr, cupsUser());
+	ippDelete(ppd != nullptr ?
+	    cupsDoFileRequest(http, request, "/admin/", ppd) :
+	    cupsDoRequest(http, request, "/"));
+	ipp_status_t status = cupsLastError();
+	*missing = status == IPP_STATUS_ERROR_NOT_FOUND;
+	if (status <= IPP_STATUS_OK_CONFLICTING)
+		return true;
+	if (*missing)
+		return fail("there is no queue %s on the CUPS server %s", queue,
+		    server_name(server));
+	return fail("the CUPS server %s refused to %s %s: %s",
+	    server_name(server), ppd != nullptr ? "change" : "show", queue,
+	    cupsLastErrorString());
+}
+
+// The queue's PPD, from the server, in w->given.
+static bool fetch_queue(http_t *http, const work *w, const char *queue)
+{
+	ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
+	    "requested-attributes", nullptr, "printer-name");
+	bool missing = false;
+	if (!ask_server(http, request, queue, nullptr, &missing))
+		return false;
+	char server[buffer_size];
+	if (!fetch_ppd(http, queue, w->given, &missing))
+		return missing ? fail("the queue %s has no PPD", queue) :
+		    fail("cannot get the PPD of %s from the CUPS server %s: %s",
+		    queue, server_name(server), cupsLastErrorString());
+	return true;
+}
+
+// Adapts the queue's PPD, or takes morvane's lines out of it when dots is
+// null, and installs it as lpadmin -P does: the server keeps the queue's
+// settings.
+static bool setup_queue(const work *w, const char *queue, const char *dots)
+{
+	char name[buffer_size];
+	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
+	snprintf(name, sizeof name, "the PPD of %s", queue);
+	char server[buffer_size];
+	std::unique_ptr<http_t, decltype(&httpClose)> http(httpConnect2(
+	    cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+	    30000, nullptr), httpClose);
+	if (!http)
+		return fail("cannot reach the CUPS server %s: %s",
+		    server_name(server), cupsLastErrorString());
+	ppd_filters filters;
+	if (!fetch_queue(http.get(), w, queue) ||
+	    !adapt(w, w->given, name, dots, &filters))
+		return false;
+	if (dots == nullptr && filters.morvane == 0) {
+		printf("%s: its PPD has no lines of morvane's; nothing changed\n",
+		    queue);
+		return true;
+	}
+	bool missing = false;
+	if (!ask_server(http.get(), ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER),
+	    queue, w->adapted, &missing))
+		return false;
+	if (dots == nullptr)
+		printf("%s: morvane-filter no longer runs; the PPD's own filter "
+		    "lines are back\n", queue);
+	else if (filters.shape == shape_no_filters)
+		printf("%s: morvane-filter now runs after CUPS's filters, with "
+		    "vertical dots %s\n", queue, dots);
+	else
+		printf("%s: morvane-filter now runs before %s, with vertical dots "
+		    "%s\n", queue, filters.program, dots);
+	return true;
+}
+
+static bool setup(int argc, char *argv[], const work *w)
+{
+	const char *usage = "usage: morvane-setup --ppd FILE DOTS | QUEUE DOTS "
+	    "| --remove QUEUE";
+	bool file = argc == 4 && strcmp(argv[1], "--ppd") == 0;
+	bool remove = argc == 3 && strcmp(argv[1], "--remove") == 0;
+	bool queue = argc == 3 && argv[1][0] != '-';
+	if (!file && !remove && !queue)
+		return fail("%s", usage);
+	const char *dots = remove ? nullptr : argv[argc - 1];
+	if (dots != nullptr && !dots_valid(dots))
+		return fail("the vertical dots \"%s\" are not a number", dots);
+	if (!file)
+		return setup_queue(w, argv[remove ? 2 : 1], dots);
+	ppd_filters filters;
+	return adapt(w, argv[2], argv[2], dots, &filters) &&
+	    print_file(w->adapted);
+}
+
+int main(int argc, char *argv[])
+{
+	work w;
+	if (!make_work(&w))
+		return 1;
+	bool ok = setup(argc, argv, &w);
+	remove_work(&w);
+	if (fflush(stdout) != 0 || ferror(stdout))
+		ok = fail("cannot write standard output: %s", strerror(errno));
+	return ok ? 0 : 1;
+}
