@@ -22,6 +22,7 @@ if [ "${1:-}" = --installed ]; then
 	installed=yes
 	set -- "$(command -v morvane)" /usr/lib/cups/filter/morvane-filter \
 	    /usr/share/ppd/morvane/morvane.ppd
+	setup_program=/usr/sbin/morvane-setup
 fi
 [ $# -eq 3 ] || { echo "usage: $0 morvane filter ppd | --installed" >&2; exit 2; }
 needs cups pstops psutils
@@ -39,6 +40,7 @@ trap 'exit 1' HUP INT PIPE TERM
 mkdir -p "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp" "$tmp/reports"
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/${1##*/}"; }
 morvane=$(absolute "$1") filter=$(absolute "$2") sample=$(absolute "$3")
+setup_program=${setup_program:-${filter%/*}/morvane-setup}
 pstops=$(command -v pstops)
 job=$tmp/job.ps
 # For the direct runs, its title is a line longer than the filter's
@@ -261,6 +263,112 @@ fi
 start_cupsd "$tmp" "${installed:-$filter}" "$morvane" debug ||
     { cat "$tmp/log/error_log"; finish; exit 1; }
 
+# Printers whose PPDs have filter lines of their own, shaped like those of
+# Debian's PPD packages: foomatic-rip passing CUPS's PostScript on, with
+# PDF taken by it too (c), PJL written before it (d), at a cost of 100
+# (e), or ghostscript rendering it, here with the bbox device that reports
+# each page as the test's printer does (g); and printers whose jobs never
+# become PostScript: PDF straight to the printer (f), raster only (r), a
+# fax that takes PostScript unprepared, and images only.
+cp "$here/device.ps" "$tmp/device.ps"
+shape() {
+	name=$1
+	shift
+	{ grep -v '^\*cupsFilter\|^\*MorvaneVerticalDots' "$here/ppd/a4.ppd"
+	    printf '%s\n' "$@"; } >"$tmp/$name.ppd"
+}
+postscript='*cupsFilter: "application/vnd.cups-postscript 0 foomatic-rip"'
+pdf='*cupsFilter: "application/vnd.cups-pdf 0 foomatic-rip"'
+pass_on='*FoomaticRIPCommandLine: "cat -"'
+shape b "$postscript" "$pass_on"
+shape c "$pdf" "$postscript" "$pass_on"
+shape d "$postscript" '*FoomaticRIPCommandLine: "(printf &apos;\033%%-12345X@PJL JOB\n@PJL ENTER LANGUAGE = POSTSCRIPT\n&apos;; cat -; printf &apos;\033%%-12345X@PJL EOJ\n\033%%-12345X&apos;)"'
+shape e '*cupsFilter: "application/vnd.cups-postscript 100 foomatic-rip"' "$pass_on"
+shape g "$pdf" '*cupsFilter: "application/vnd.cups-postscript 100 foomatic-rip"' \
+    "*FoomaticRIPCommandLine: \"gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox -sstdout=%stderr $tmp/device.ps - 2>&1\""
+shape f '*cupsFilter: "application/vnd.cups-pdf 0 -"'
+shape r '*cupsFilter: "application/vnd.cups-raster 50 rastertohp"'
+shape fax '*cupsFilter: "application/postscript 0 foomatic-rip"' "$pass_on"
+shape images '*cupsFilter: "image/png 0 -"' '*cupsFilter: "image/jpeg 0 -"'
+shape missing '*cupsFilter: "application/vnd.cups-postscript 0 no-such-filter"'
+
+# adapted KIND DOTS PPD: what morvane-setup must make of PPD for KIND
+# "filter" or "pre": its lines out, the PPD's lines from PDF taken out for
+# a pre-filter, and the new lines at the end.
+adapted() {
+	awk -v kind="$1" -v dots="$2" '
+	    /^\*(cupsFilter2?|cupsPreFilter): ".* morvane-filter"/ { next }
+	    /^\*MorvaneVerticalDots:/ { next }
+	    { sub(/^\*%morvane-setup took out: /, "") }
+	    kind == "pre" && /^\*cupsFilter2?: "application\/(vnd\.cups-)?pdf / {
+		print "*%morvane-setup took out: " $0; next }
+	    { print }
+	    END {
+		printf "*%s: \"application/vnd.cups-postscript 0 morvane-filter\"\n",
+		    kind == "pre" ? "cupsPreFilter" : "cupsFilter"
+		printf "*MorvaneVerticalDots: \"%s\"\n", dots }' "$3"
+}
+
+# The direct runs of morvane-setup, with cupsfilter finding the server's
+# filters. ARGUMENTS, with "-" for none, get STATUS and the one line
+# EXPECTED on standard error, or, for "filter" or "pre", the PPD adapted
+# so on standard output, which the PPD adapted again must not change.
+export CUPS_SERVERBIN="$tmp/bin"
+lpadmin -p raw -E -v "save:$tmp/printed"
+while IFS='|' read -r name arguments expected; do
+	[ "$arguments" != - ] || arguments=
+	timeout -k 2 10 "$setup_program" $arguments >"$tmp/out" 2>"$tmp/err"
+	status=$?
+	set -- $arguments
+	case $expected in
+	filter|pre)
+		adapted "$expected" "$3" "$2" >"$tmp/expected"
+		"$setup_program" --ppd "$tmp/out" "$3" >"$tmp/again" 2>>"$tmp/err"
+		if [ "$status" -eq 0 ] && [ ! -s "$tmp/err" ] &&
+		    cmp -s "$tmp/out" "$tmp/expected" && cmp -s "$tmp/out" "$tmp/again"; then
+			passed=$((passed + 1))
+		else
+			fail "setup $name: status $status, or not the PPD adapted for $expected"
+			diff "$tmp/expected" "$tmp/out" | head -n 5; cat "$tmp/err"
+		fi ;;
+	*)
+		if [ "$status" -eq 1 ] && [ ! -s "$tmp/out" ] &&
+		    [ "$(cat "$tmp/err")" = "morvane-setup: $expected" ]; then
+			passed=$((passed + 1))
+		else
+			fail "setup $name: status $status, output, or not the one line" \
+			    "\"morvane-setup: $expected\""
+			cat "$tmp/err"
+		fi ;;
+	esac
+done <<CASES
+no-filters|--ppd $tmp/plain.ppd 3473|filter
+its-own-lines-again|--ppd $sample 3100.5|filter
+foomatic-passing-on|--ppd $tmp/b.ppd 3473|pre
+foomatic-with-pdf|--ppd $tmp/c.ppd 3473|pre
+foomatic-pjl|--ppd $tmp/d.ppd 3473|pre
+foomatic-cost-100|--ppd $tmp/e.ppd 3473|pre
+foomatic-ghostscript|--ppd $tmp/g.ppd 3473|pre
+pdf-straight|--ppd $tmp/f.ppd 3473|$tmp/f.ppd: the printer takes PDF straight from CUPS, so its jobs never become PostScript that morvane-filter can shift: use the printer's PostScript PPD
+raster-only|--ppd $tmp/r.ppd 3473|$tmp/r.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only application/vnd.cups-raster
+fax|--ppd $tmp/fax.ppd 3473|$tmp/fax.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only application/postscript
+images-only|--ppd $tmp/images.ppd 3473|$tmp/images.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only image/png, image/jpeg
+filter-missing|--ppd $tmp/missing.ppd 3473|$tmp/missing.ppd: CUPS finds no way for application/pdf to the printer: cupsfilter: No filter to convert from application/pdf to printer/cupsfilter.
+no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such file or directory
+not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
+dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE DOTS | --remove QUEUE
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE DOTS | --remove QUEUE
+no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
+queue-without-ppd|raw 3473|the queue raw has no PPD
+remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
+CASES
+CUPS_SERVER=127.0.0.1:1 "$setup_program" raw 3473 >"$tmp/out" 2>"$tmp/err"
+[ $? -eq 1 ] && [ ! -s "$tmp/out" ] &&
+    grep -qx 'morvane-setup: cannot reach the CUPS server 127.0.0.1:1: .*' "$tmp/err" &&
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] && passed=$((passed + 1)) ||
+    { fail "setup without a server: not the one line"; cat "$tmp/err"; }
+
 # The queues: each of the filter, QUEUE, and its twin QUEUE-cups, of the
 # same PPD without the filter's lines: CUPS's own PostScript queue.
 driver="-P $sample"
@@ -290,6 +398,38 @@ shapes $tmp/shapes.ppd
 plain $tmp/plain.ppd
 legacy $tmp/legacy.ppd
 QUEUES
+
+# The printers with filters of their own: QUEUE from the PPD set up on the
+# server by morvane-setup, and its twin from the PPD as it is, with the
+# dots that the comparison reads, which CUPS ignores.
+for queue in b c d e g; do
+	{ cat "$tmp/$queue.ppd"; echo '*MorvaneVerticalDots: "3400"'; } \
+	    >"$tmp/$queue-cups.ppd"
+	for twin in "$queue $tmp/$queue.ppd" "$queue-cups $tmp/$queue-cups.ppd"; do
+		set -- $twin
+		lpadmin -p "$1" -E -v "save:$tmp/printed" -P "$2" 2>"$tmp/err" ||
+		    fail "queue $1: $(cat "$tmp/err")"
+	done
+	said=$("$setup_program" "$queue" 3400 2>&1)
+	[ "$said" = "$queue: morvane-filter now runs before foomatic-rip, with vertical dots 3400" ] ||
+	    fail "setup of queue $queue: $said"
+done
+
+# morvane-setup on a queue keeps the queue's settings, and --remove gives
+# it back its PPD as it was.
+lpadmin -p removed -E -v "save:$tmp/printed" -P "$tmp/c.ppd" -o PageSize=Letter
+cp "$tmp/ppd/removed.ppd" "$tmp/removed.ppd"
+while IFS='|' read -r arguments expected; do
+	said=$("$setup_program" $arguments 2>&1)
+	[ "$said" = "$expected" ] || fail "morvane-setup $arguments: $said"
+done <<RUNS
+removed 3473|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3473
+removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400
+--remove removed|removed: morvane-filter no longer runs; the PPD's own filter lines are back
+--remove removed|removed: its PPD has no lines of morvane's; nothing changed
+RUNS
+cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
+    { fail "--remove: not the queue's PPD as it was"; diff "$tmp/removed.ppd" "$tmp/ppd/removed.ppd"; }
 
 # The jobs: PostScript with and without DSC comments, and with a page size
 # of its own in its setup, PDF, text, PNG and CUPS's test page. CUPS's own
@@ -327,6 +467,23 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
 			    "-o mirror" "-o outputorder=reverse"; do
 				echo "$queue $file $size $options"
 			done
+		done
+	done
+	# On the printers that take PDF too (c, g), CUPS's own queue prints
+	# text by its PDF route, where foomatic-rip sets duplex on a job of one
+	# page, and collated copies as PostScript that fails on the third page.
+	for queue in b c d e g; do
+		for file in job.ps job.pdf job.txt; do
+			case $queue:$file in c:job.txt|g:job.txt) continue ;; esac
+			echo "$queue $file A4"
+		done
+		for file in job.ps job.pdf; do
+			for options in "-n 2 -o collate=true" "-o InputSlot=Tray2" \
+			    "-o sides=two-sided-long-edge"; do
+				case $queue:$options in c:-n*|g:-n*) continue ;; esac
+				echo "$queue $file A4 $options"
+			done
+			echo "$queue $file Letter -o media=Letter"
 		done
 	done
 	cat <<JOBS
@@ -383,6 +540,13 @@ done
 # without the job's ID) and its documents, and writes what ghostscript
 # finds on each document's pages to PREFIX.N. Prints the documents' count.
 report() {
+	# A printer that renders the job has reported on its pages itself.
+	if ! grep -a -q '%!PS' "$1" && grep -q '^%%HiResBoundingBox:' "$1"; then
+		cp "$1" "$2.1"
+		touch "$2.jcl"
+		echo 1
+		return
+	fi
 	awk -v p="$2" '
 	    !doc && /^%!PS-Adobe/ { n++; doc = 1 }
 	    doc { print > (p "." n ".ps") }

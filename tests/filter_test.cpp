@@ -201,22 +201,38 @@ TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
 	    "*CustomPageSize True: \"pop pop pop <</PageSize[5 -2 roll]>>"
 	    "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 1 900\n"
 	    "*ParamCustomPageSize Height: 2 points 1 900\n";
-	ASSERT_EQ(write(fd, ppd.data(), ppd.size()), (ssize_t)ppd.size());
 	close(fd);
+	// A filter line of the PPD's own (foomatic-rip's, say) has CUPS send
+	// the size to its own queue too; morvane's lines do not count.
+	const char own[] = "*cupsFilter: \"application/vnd.cups-postscript 0 "
+	    "foomatic-rip\"\n";
+	const char morvane[] = "*cupsFilter: \"application/vnd.cups-postscript 0 "
+	    "morvane-filter\"\n*cupsPreFilter: \"application/vnd.cups-postscript "
+	    "0 morvane-filter\"\n";
 	const struct {
+		const char *lines;
 		const char *options;
 		bool sends;
 	} cases[] = {
-		{"", true},                        // no tray code, the feed False
-		{"InputSlot=Tray1", false},        // the tray has code
-		{"ManualFeed=True", false},        // the feed has code
-		{"InputSlot=Tray2", true},         // *RequiresPageRegion
-		{"InputSlot=Tray1 PageSize=Custom.300x400", true}, // a custom size
+		{"", "", true},                        // no tray code, the feed False
+		{"", "InputSlot=Tray1", false},        // the tray has code
+		{"", "ManualFeed=True", false},        // the feed has code
+		{"", "InputSlot=Tray2", true},         // *RequiresPageRegion
+		{"", "InputSlot=Tray1 PageSize=Custom.300x400", true}, // a custom size
+		{morvane, "InputSlot=Tray1", false},
+		{own, "InputSlot=Tray1", true},
+		{own, "ManualFeed=True", true},
+		{own, "InputSlot=Tray2", true},
 	};
 	for (const auto &c : cases) {
+		std::string text = ppd + c.lines;
+		FILE *file = fopen(path, "w");
+		ASSERT_NE(file, nullptr);
+		ASSERT_EQ(fwrite(text.data(), 1, text.size(), file), text.size());
+		ASSERT_EQ(fclose(file), 0);
 		page_setup setup = {};
 		ASSERT_TRUE(read_page_setup(path, c.options, &setup)) << c.options;
-		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.options;
+		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.lines << c.options;
 	}
 	unlink(path);
 }

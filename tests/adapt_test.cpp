@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: MIT
+// morvane-setup's reading and writing of a PPD: the shape its filter lines
+// give it, and the lines it puts in, takes out and puts back.
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "adapt.h"
+
+namespace {
+
+const std::string head = "*PPD-Adobe: \"4.3\"\n*NickName: \"test\"\n";
+const std::string filter = "*cupsFilter: \"application/vnd.cups-postscript 0 "
+    "morvane-filter\"\n";
+const std::string pre = "*cupsPreFilter: \"application/vnd.cups-postscript 0 "
+    "morvane-filter\"\n";
+const std::string foomatic = "*cupsFilter: \"application/vnd.cups-postscript "
+    "0 foomatic-rip\"\n";
+const std::string pdf = "*cupsFilter: \"application/vnd.cups-pdf 0 "
+    "foomatic-rip\"\n";
+const std::string out = "*%morvane-setup took out: ";
+const std::string dots = "*MorvaneVerticalDots: \"3473\"\n";
+
+std::string crlf(const std::string &text)
+{
+	std::string lines;
+	for (char c : text)
+		lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+	return lines;
+}
+
+// Runs the PPD text through read_filters and write_adapted.
+std::string adapt(const std::string &ppd, const char *dots_text,
+    ppd_filters *filters)
+{
+	FILE *in = fmemopen((void *)ppd.data(), ppd.size(), "rb");
+	char *bytes = nullptr;
+	size_t size = 0;
+	FILE *written = open_memstream(&bytes, &size);
+	read_filters(in, filters);
+	rewind(in);
+	EXPECT_TRUE(write_adapted(in, written, filters, dots_text));
+	fclose(in);
+	fclose(written);
+	std::string text(bytes, size);
+	free(bytes);
+	return text;
+}
+
+TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
+{
+	const std::string value = "*FoomaticRIPCommandLine: \"cat &&\n" + foomatic +
+	    pdf + "\"\n*End\n";
+	const std::string long_line = "*% " + std::string(2000, 'x') + pdf;
+	const struct {
+		std::string ppd;
+		const char *dots;
+		ppd_shape shape;
+		std::string adapted;
+	} cases[] = {
+		// No filter lines: CUPS's PostScript goes to the filter, once.
+		{head, "3473", shape_no_filters, head + filter + dots},
+		{head + filter + "*MorvaneVerticalDots: \"1\"\n", "3473",
+		    shape_no_filters, head + filter + dots},
+		{head + "*cupsFilter: \"application/postscript 0 morvane-filter\"\n",
+		    "3473", shape_no_filters, head + filter + dots},
+		// A filter of its own: the filter goes before it, and PDF stops
+		// taking its own way, in a line that can be put back.
+		{head + foomatic, "3473", shape_own_filter, head + foomatic + pre + dots},
+		{head + pdf + foomatic, "3473", shape_own_filter,
+		    head + out + pdf + foomatic + pre + dots},
+		{head + out + pdf + foomatic + pre + dots, "3000", shape_own_filter,
+		    head + out + pdf + foomatic + pre +
+		    "*MorvaneVerticalDots: \"3000\"\n"},
+		{head + "*cupsFilter2: \"application/pdf application/vnd.x 0 x\"\n"
+		    "*cupsFilter2: \"application/vnd.cups-postscript application/vnd.x "
+		    "0 x\"\n", "1", shape_own_filter, head + out +
+		    "*cupsFilter2: \"application/pdf application/vnd.x 0 x\"\n"
+		    "*cupsFilter2: \"application/vnd.cups-postscript application/vnd.x "
+		    "0 x\"\n" + pre + "*MorvaneVerticalDots: \"1\"\n"},
+		// Taken back: the PPD as it was.
+		{head + out + pdf + foomatic + pre + dots, nullptr, shape_own_filter,
+		    head + pdf + foomatic},
+		{head + filter + dots, nullptr, shape_no_filters, head},
+		// Lines that name filters only inside a value or a comment, or
+		// behind a line longer than the buffer, are none.
+		{head + value + long_line, "1", shape_no_filters,
+		    head + value + long_line + filter + "*MorvaneVerticalDots: \"1\"\n"},
+		// The line ends of the PPD, and a last line without one.
+		{crlf(head + pdf + foomatic), "1", shape_own_filter,
+		    crlf(head + out + pdf + foomatic + pre) +
+		    "*MorvaneVerticalDots: \"1\"\r\n"},
+		{head + "*End", "1", shape_no_filters,
+		    head + "*End\n" + filter + "*MorvaneVerticalDots: \"1\"\n"},
+		// No PostScript: PDF straight to the printer, or raster only.
+		{head + "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n", nullptr,
+		    shape_pdf_direct, head + "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n"},
+		{head + "*cupsFilter: \"application/vnd.cups-raster 50 rastertohp\"\n",
+		    nullptr, shape_no_postscript,
+		    head + "*cupsFilter: \"application/vnd.cups-raster 50 rastertohp\"\n"},
+	};
+	for (const auto &c : cases) {
+		ppd_filters filters;
+		std::string adapted = adapt(c.ppd, c.dots, &filters);
+		EXPECT_EQ(filters.shape, c.shape) << c.ppd;
+		EXPECT_EQ(adapted, c.adapted) << c.ppd;
+		EXPECT_EQ(adapt(adapted, c.dots, &filters), adapted) << c.ppd;
+	}
+}
+
+TEST(read_filters, names_the_types_and_the_program)
+{
+	ppd_filters filters;
+	adapt(head + pdf + "*cupsFilter: \"application/vnd.cups-pdf 0 x\"\n" +
+	    "*cupsFilter: \"image/png 0 -\"\n", nullptr, &filters);
+	EXPECT_EQ(filters.count, 3);
+	EXPECT_STREQ(filters.types, "application/vnd.cups-pdf, image/png");
+	adapt(head + pdf + foomatic, nullptr, &filters);
+	EXPECT_STREQ(filters.program, "foomatic-rip");
+	EXPECT_EQ(filters.morvane, 0);
+	adapt(head + out + pdf + foomatic + pre + dots, nullptr, &filters);
+	EXPECT_EQ(filters.morvane, 3);
+}
+
+TEST(dots_valid, takes_a_number_alone)
+{
+	const struct {
+		const char *text;
+		bool valid;
+	} cases[] = {{"3473", true}, {"3400.5", true}, {"-10", true},
+	    {"", false}, {"3473abc", false}, {" 3473", false}, {"3473 ", false},
+	    {"inf", false}, {"nan", false}, {"1e999", false}};
+	for (const auto &c : cases)
+		EXPECT_EQ(dots_valid(c.text), c.valid) << c.text;
+}
+
+}
