@@ -22,8 +22,16 @@ struct reader {
 	bool in_value;    // the next piece is inside a quoted value
 	bool comment;     // the piece belongs to a comment line
 	bool crlf;        // the first line ends in CR LF
-	bool first;       // no piece has been read yet
+	bool decided;     // the first line has ended
 };
+
+// A line that morvane-setup took out, as it was.
+const char *restored(const char *line)
+{
+	while (strncmp(line, taken_out, sizeof taken_out - 1) == 0)
+		line += sizeof taken_out - 1;
+	return line;
+}
 
 bool next_piece(reader *r)
 {
@@ -31,15 +39,16 @@ bool next_piece(reader *r)
 		return false;
 	size_t length = strlen(r->text);
 	r->keyword = r->line_start && !r->in_value;
+	// A line that morvane-setup took out reads as the line it was.
 	if (r->line_start)
-		r->comment = r->keyword && strncmp(r->text, "*%", 2) == 0;
+		r->comment = r->keyword && strncmp(restored(r->text), "*%", 2) == 0;
 	if (!r->comment)
 		for (const char *c = r->text; (c = strchr(c, '"')) != nullptr; c++)
 			r->in_value = !r->in_value;
 	r->line_start = length > 0 && r->text[length - 1] == '\n';
-	if (r->first && r->line_start)
+	if (!r->decided && r->line_start)
 		r->crlf = length > 1 && r->text[length - 2] == '\r';
-	r->first = false;
+	r->decided = r->decided || r->line_start;
 	return true;
 }
 
@@ -58,39 +67,40 @@ bool starts_with(const char *text, const char *prefix)
 	return strncmp(text, prefix, strlen(prefix)) == 0;
 }
 
-// The words of a value "w1 w2 ...": the first is the type taken, the
-// rest after skip more the program.
-void read_value(const char *value, int skip, filter_entry *entry)
+// The words of a quoted value "w1 w2 ...": the first is the type taken,
+// the rest after skip more the program. False where there is no value.
+bool read_value(const char *value, int skip, filter_entry *entry)
 {
 	while (*value == ' ' || *value == '\t')
 		value++;
 	if (*value++ != '"')
-		return;
+		return false;
 	const char *end = strchr(value, '"');
 	if (end == nullptr)
 		end = value + strlen(value);
 	char words[buffer_size];
-	snprintf(words, sizeof words, "%.*s", (int)(end - value), value);
+	(void)snprintf(words, sizeof words, "%.*s", (int)(end - value), value);
 	char *rest = nullptr;
 	const char *type = strtok_r(words, " \t", &rest);
 	for (int i = 0; i < skip && type != nullptr; i++)
 		(void)strtok_r(nullptr, " \t", &rest);
 	while (rest != nullptr && (*rest == ' ' || *rest == '\t'))
 		rest++;
-	// NOLINTNEXTLINE(cert-err33-c): the words come from a piece as long.
-	snprintf(entry->type, buffer_size, "%s", type != nullptr ? type : "");
-	snprintf(entry->program, buffer_size, "%s", rest != nullptr ? rest : "");
+	// The words come from a piece as long.
+	(void)snprintf(entry->type, buffer_size, "%s", type != nullptr ? type : "");
+	(void)snprintf(entry->program, buffer_size, "%s",
+	    rest != nullptr ? rest : "");
 	size_t length = strlen(entry->program);
 	while (length > 0 && isspace((unsigned char)entry->program[length - 1]))
 		entry->program[--length] = '\0';
+	return true;
 }
 
 // What a line is, with the lines that morvane-setup took out as they were.
 filter_entry read_entry(const char *line)
 {
 	filter_entry entry = {other_line, "", ""};
-	if (starts_with(line, taken_out))
-		line += sizeof taken_out - 1;
+	line = restored(line);
 	if (starts_with(line, "*MorvaneVerticalDots:")) {
 		entry.kind = morvane_line;
 		return entry;
@@ -104,7 +114,8 @@ filter_entry read_entry(const char *line)
 	for (const auto &k : keywords) {
 		if (!starts_with(line, k.keyword))
 			continue;
-		read_value(line + strlen(k.keyword), k.skip, &entry);
+		if (!read_value(line + strlen(k.keyword), k.skip, &entry))
+			break;
 		if (strcmp(entry.program, "morvane-filter") == 0)
 			entry.kind = morvane_line;
 		else if (k.own)
@@ -122,9 +133,9 @@ bool is_pdf(const char *type)
 void add_type(char types[buffer_size], const char *type)
 {
 	char quoted[buffer_size + 4];
-	snprintf(quoted, sizeof quoted, ", %s,", type);
+	(void)snprintf(quoted, sizeof quoted, ", %s,", type);
 	char list[buffer_size + 4];
-	snprintf(list, sizeof list, ", %s,", types);
+	(void)snprintf(list, sizeof list, ", %s,", types);
 	if (strstr(list, quoted) != nullptr)
 		return;
 	size_t used = strlen(types);
@@ -136,8 +147,8 @@ void add_type(char types[buffer_size], const char *type)
 
 void read_filters(FILE *in, ppd_filters *filters)
 {
-	*filters = ppd_filters{shape_no_filters, 0, 0, "", ""};
-	reader r = {in, "", false, true, false, false, false, true};
+	*filters = ppd_filters{shape_no_filters, 0, 0, false, "", ""};
+	reader r = {in, "", false, true, false, false, false, false};
 	bool pdf_direct = false;
 	while (next_piece(&r)) {
 		if (!r.keyword)
@@ -156,6 +167,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 		if (is_pdf(entry.type) && strcmp(entry.program, "-") == 0)
 			pdf_direct = true;
 	}
+	filters->unclosed = r.in_value;
 	if (filters->count == 0)
 		filters->shape = shape_no_filters;
 	else if (filters->program[0] != '\0')
@@ -167,7 +179,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
     const char *dots)
 {
-	reader r = {in, "", false, true, false, false, false, true};
+	reader r = {in, "", false, true, false, false, false, false};
 	bool dropping = false;
 	bool ended = true;
 	bool ok = true;
@@ -176,8 +188,7 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		if (r.keyword) {
 			filter_entry entry = read_entry(r.text);
 			dropping = entry.kind == morvane_line;
-			if (starts_with(text, taken_out))
-				text += sizeof taken_out - 1;
+			text = restored(text);
 			// A PDF line would take PDF past the PostScript, and so past
 			// the filter before the PPD's own.
 			if (dots != nullptr && entry.kind == filter_line &&
@@ -189,16 +200,25 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		ok = ok && fputs(text, out) >= 0;
 		ended = r.line_start;
 	}
+	// The last line gets its line end either way, so that the PPD taken
+	// back is the same whether it was adapted first or not.
+	// A last line that ends in CR gets only the LF.
+	size_t length = strlen(r.text);
+	bool cr = length > 0 && r.text[length - 1] == '\r';
+	if (!r.decided)
+		r.crlf = cr;
+	const char *eol = r.crlf ? "\r\n" : "\n";
+	if (ok && !ended)
+		ok = fputs(cr && r.crlf ? "\n" : eol, out) >= 0;
 	if (ferror(in))
 		ok = false;
 	if (!ok || dots == nullptr)
 		return ok;
-	const char *eol = r.crlf ? "\r\n" : "\n";
 	const char *kind = filters->shape == shape_no_filters ? "cupsFilter" :
 	    "cupsPreFilter";
-	return fprintf(out, "%s*%s: \"application/vnd.cups-postscript 0 "
-	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", ended ? "" : eol,
-	    kind, eol, dots, eol) > 0;
+	return fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
+	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", kind, eol, dots,
+	    eol) > 0;
 }
 
 bool dots_valid(const char *text)

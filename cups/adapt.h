@@ -23,6 +23,8 @@ struct ppd_filters {
 	int count;                    // the PPD's own filter lines
 	int morvane;                  // lines of morvane's, and lines that
 	                              // morvane-setup took out
+	bool unclosed;                // a quoted value runs to the end: no
+	                              // line can be added after it
 	char program[buffer_size];    // the filter that takes the PostScript
 	char types[buffer_size];      // the types its filters take, for a
 	                              // refusal: "a, b"

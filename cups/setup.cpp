@@ -34,7 +34,8 @@ __attribute__((format(printf, 1, 2))) static bool fail(const char *format, ...)
 	vsnprintf(text, sizeof text, format, arguments);
 	va_end(arguments);
 	(void)append_escaped(line, (int)strlen(line), text, (int)strlen(text));
-	fprintf(stderr, "%s\n", line);
+	// A lost message has no better recovery.
+	(void)fprintf(stderr, "%s\n", line);
 	return false;
 }
 
@@ -103,7 +104,7 @@ static bool list_filters(const work *w, const char *name, const char *type)
 			// NOLINTNEXTLINE(cert-err33-c): as long as the line.
 			snprintf(last, sizeof last, "%.*s", (int)strcspn(line, "\n"), line);
 	if (messages != nullptr)
-		fclose(messages);
+		(void)fclose(messages);
 	return fail("%s: CUPS finds no way for %s to the printer: %s", name,
 	    type, last);
 }
@@ -135,7 +136,7 @@ static bool check_chains(const work *w, const char *name,
 				break;
 		}
 		if (list != nullptr)
-			fclose(list);
+			(void)fclose(list);
 		if (filters->shape == shape_no_filters)
 			placed = seen && after[0] == '\0';
 		else
@@ -162,6 +163,9 @@ static bool adapt(const work *w, const char *from, const char *name,
 	bool ok = !ferror(in) && fseek(in, 0, SEEK_SET) == 0;
 	if (!ok)
 		fail("cannot read the PPD file %s: %s", name, strerror(errno));
+	else if (filters->unclosed)
+		ok = fail("cannot read the PPD file %s: a quoted value runs to its "
+		    "end", name);
 	else if (dots != nullptr && filters->shape == shape_pdf_direct)
 		ok = fail("%s: the printer takes PDF straight from CUPS, so its jobs "
 		    "never become PostScript that morvane-filter can shift: use "
@@ -177,7 +181,7 @@ static bool adapt(const work *w, const char *from, const char *name,
 		ok = fail("cannot write %s: %s", w->adapted, strerror(errno));
 	if (out != nullptr && fclose(out) != 0 && ok)
 		ok = fail("cannot write %s: %s", w->adapted, strerror(errno));
-	fclose(in);
+	(void)fclose(in);
 	return ok && (dots == nullptr || check_chains(w, name, filters));
 }
 
@@ -193,7 +197,7 @@ static bool print_file(const char *path)
 	    fwrite(bytes, 1, n, stdout) == n)
 		;
 	bool ok = !ferror(in);
-	fclose(in);
+	(void)fclose(in);
 	return ok || fail("cannot read %s", path);
 }
 
@@ -310,7 +314,7 @@ static bool setup(int argc, char *argv[], const work *w)
 
 int main(int argc, char *argv[])
 {
-	work w;
+	work w = {};
 	if (!make_work(&w))
 		return 1;
 	bool ok = setup(argc, argv, &w);
