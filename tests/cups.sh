@@ -31,6 +31,8 @@ needs cups lpadmin cups-client
 needs cups gs ghostscript
 needs cups /usr/lib/cups/filter/pstops cups
 needs cups /usr/lib/cups/filter/texttopdf cups-filters
+needs cups /usr/lib/cups/filter/foomatic-rip cups-filters
+needs cups cupsfilter cups
 
 tmp=$(mktemp -d) || exit 2
 # A filter that cupsd left running may still be removing its own files.

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""Runs morvane-setup --ppd over real PPDs and counts, for each shape of
+their filter lines, how many it accepts and refuses, and why.
+
+Usage: bench/setup_ppds.py SETUP FILTER [--sample N] PPD...
+
+PPD as for bench/real_ppds.py: files, folders, or the driver programs of
+/usr/lib/cups/driver that hold archives of PPDs. The shape is read from
+the PPD's text here, not by morvane-setup:
+  A  no filter lines                 D  foomatic-rip writing PJL first
+  B  foomatic-rip on PostScript      E  the same at cost 100
+  C  foomatic-rip on PDF and on      G  foomatic-rip rendering with
+     PostScript, passing it on          ghostscript
+  F  PDF straight to the printer     R  raster only
+  other  any other lines
+cupsfilter checks the chains with CUPS's filters of /usr/lib/cups and the
+FILTER given, in a ServerBin of links made here. A shape of A to G that is
+refused, or an F or R that is accepted, is a failure: the exit status is 1.
+"""
+import argparse, importlib.util, multiprocessing, os, random, re
+import subprocess, sys, tempfile
+from collections import Counter
+
+here = os.path.dirname(os.path.abspath(__file__))
+spec = importlib.util.spec_from_file_location(
+    'real_ppds', os.path.join(here, 'real_ppds.py'))
+real_ppds = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(real_ppds)
+
+FILTER = re.compile(r'^\*cupsFilter2?:\s*"([^"]*)"', re.M)
+COMMAND = re.compile(r'^\*FoomaticRIPCommandLine:\s*"([^"]*)"', re.M)
+
+
+def shape(text):
+    lines = [re.split(r'\s+', l.strip()) for l in FILTER.findall(text)]
+    if not lines:
+        return 'A'
+    types = {l[0]: l for l in lines}
+    ps = types.get('application/vnd.cups-postscript')
+    pdf = types.get('application/vnd.cups-pdf')
+    if pdf and pdf[-1] == '-':
+        return 'F'
+    if set(types) == {'application/vnd.cups-raster'}:
+        return 'R'
+    if not ps or ps[-1] != 'foomatic-rip':
+        return 'other'
+    command = COMMAND.search(text)
+    command = command.group(1) if command else ''
+    if re.search(r'\bgs\b', command):
+        return 'G'
+    if pdf:
+        return 'C'
+    if ps[-2] == '100':
+        return 'E'
+    return 'D' if 'PJL' in command.split('cat')[0] else 'B'
+
+
+def run(job):
+    name, data, setup, env, tmp = job
+    text = data.decode('latin-1')
+    fd, ppd = tempfile.mkstemp(suffix='.ppd', dir=tmp)
+    with os.fdopen(fd, 'wb') as f:
+        f.write(data)
+    done = subprocess.run([setup, '--ppd', ppd, '3473'], env=env,
+                          capture_output=True)
+    os.unlink(ppd)
+    why = done.stderr.decode('latin-1').strip().replace(ppd, 'PPD')
+    # The refusal's kind, without the names that change from PPD to PPD.
+    why = re.sub(r'printer/\S+|chain for them is .*|take only .*', '', why)
+    return name, shape(text), done.returncode == 0, why
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('setup')
+    parser.add_argument('filter')
+    parser.add_argument('--sample', type=int, default=0)
+    parser.add_argument('ppds', nargs='+')
+    args = parser.parse_args()
+    tmp = tempfile.mkdtemp()
+    # A ServerBin like the system's, with the filter under test added.
+    serverbin = os.path.join(tmp, 'bin')
+    os.makedirs(os.path.join(serverbin, 'filter'))
+    for entry in os.listdir('/usr/lib/cups'):
+        if entry != 'filter':
+            os.symlink('/usr/lib/cups/' + entry,
+                       os.path.join(serverbin, entry))
+    for entry in os.listdir('/usr/lib/cups/filter'):
+        os.symlink('/usr/lib/cups/filter/' + entry,
+                   os.path.join(serverbin, 'filter', entry))
+    target = os.path.join(serverbin, 'filter', 'morvane-filter')
+    if os.path.lexists(target):
+        os.unlink(target)
+    os.symlink(os.path.abspath(args.filter), target)
+    env = dict(os.environ, CUPS_SERVERBIN=serverbin, TMPDIR=tmp)
+    ppds = list(real_ppds.all_ppds(args.ppds))
+    if args.sample:
+        ppds = random.Random(1).sample(ppds, min(args.sample, len(ppds)))
+    jobs = [(n, d, os.path.abspath(args.setup), env, tmp) for n, d in ppds]
+    counts, reasons, wrong = Counter(), Counter(), []
+    with multiprocessing.Pool() as pool:
+        for name, kind, accepted, why in pool.imap_unordered(run, jobs, 16):
+            counts[kind, accepted] += 1
+            if not accepted:
+                reasons[kind, why] += 1
+            if kind != 'other' and accepted != (kind in 'ABCDEG'):
+                wrong.append((kind, name, why))
+    print('%d PPDs' % len(jobs))
+    for kind in ['A', 'B', 'C', 'D', 'E', 'G', 'F', 'R', 'other']:
+        print('%-6s accepted %5d  refused %5d' % (
+            kind, counts[kind, True], counts[kind, False]))
+    for (kind, why), n in sorted(reasons.items()):
+        print('  %s refused %d: %s' % (kind, n, why))
+    for kind, name, why in wrong[:20]:
+        print('WRONG %s %s: %s' % (kind, name, why or 'accepted'))
+    subprocess.run(['rm', '-rf', tmp])
+    return 1 if wrong else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
