@@ -45,7 +45,8 @@ wait_for() {
 # FOLDER. Its programs are the system's, as on a print server, with the
 # file FILTER added to its filters ("yes": the installed filter), and a
 # backend that keeps each job's output in FOLDER/printed/ID.prn (device
-# save:FOLDER/printed). Its filters run MORVANE. Sets cupsd_pid and
+# save:FOLDER/printed). Its filters run MORVANE. Only root, which the
+# server's certificate authenticates, may add or change a queue. Sets cupsd_pid and
 # CUPS_SERVER; fails when the server has not started within 10 s.
 start_cupsd() {
 	cupsd_folder=$1 bin=$1/bin
@@ -69,21 +70,26 @@ start_cupsd() {
 	printf '%s\n' "ServerRoot $1" "ServerBin $bin" "RequestRoot $1/spool" \
 	    "TempDir $1/spool/tmp" "CacheDir $1/spool" "StateDir $1/spool" \
 	    "ErrorLog $1/log/error_log" "AccessLog $1/log/access_log" \
-	    "PageLog $1/log/page_log" "SetEnv MORVANE $3" >"$1/cups-files.conf"
+	    "PageLog $1/log/page_log" "SystemGroup root" "SetEnv MORVANE $3" \
+	    >"$1/cups-files.conf"
 	port=$((20000 + $$ % 20000))
 	while grep -q -i ":$(printf %04x $port) 00000000:0000 0A" /proc/net/tcp; do
 		port=$((port + 1))
 	done
 	printf '%s\n' "Listen 127.0.0.1:$port" "Browsing No" "WebInterface No" \
 	    "LogLevel $4" "MaxLogSize 0" "ErrorPolicy abort-job" \
-	    "DefaultAuthType None" "MaxJobs 0" "<Policy default>" "<Limit All>" \
-	    "Order deny,allow" "</Limit>" "</Policy>" >"$1/cupsd.conf"
+	    "DefaultAuthType Basic" "MaxJobs 0" "<Policy default>" \
+	    "<Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer>" \
+	    "AuthType Default" "Require user @SYSTEM" "Order deny,allow" \
+	    "</Limit>" "<Limit All>" "Order deny,allow" "</Limit>" "</Policy>" \
+	    >"$1/cupsd.conf"
 	# It ends with the shell that started it, however that ends: a shell
 	# killed by a signal runs no trap.
 	setpriv --pdeathsig TERM cupsd -f -c "$1/cupsd.conf" \
 	    -s "$1/cups-files.conf" &
 	cupsd_pid=$!
-	export CUPS_SERVER=127.0.0.1:$port
+	# The server's certificate for root is in its own state folder.
+	export CUPS_SERVER=127.0.0.1:$port CUPS_STATEDIR=$1/spool
 	wait_for 10 "cupsd to start" cupsd_answers && kill -0 "$cupsd_pid" 2>/dev/null
 }
 # lpstat -r succeeds either way: its answer tells, or the server's end.

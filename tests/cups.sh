@@ -430,6 +430,14 @@ removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical
 --remove removed|removed: morvane-filter no longer runs; the PPD's own filter lines are back
 --remove removed|removed: its PPD has no lines of morvane's; nothing changed
 RUNS
+# Another user may not change the queue, and is never asked for a
+# password: it has no terminal.
+if [ "$(id -u)" -eq 0 ]; then
+	said=$(setsid -w setpriv --reuid=nobody --regid=nogroup --clear-groups \
+	    "$setup_program" removed 3473 2>&1 </dev/null)
+	[ "$said" = "morvane-setup: the CUPS server $CUPS_SERVER refused to change removed: Unauthorized" ] ||
+	    fail "morvane-setup by another user: $said"
+fi
 cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
     { fail "--remove: not the queue's PPD as it was"; diff "$tmp/removed.ppd" "$tmp/ppd/removed.ppd"; }
 
