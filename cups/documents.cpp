@@ -11,6 +11,7 @@
 // and the copies between "%RBIBeginNonPPDFeature:" and
 // "%RBIEndNonPPDFeature". Only comment lines matter here, so the scan
 // jumps from one "%" that starts a line to the next.
+#include <cstdlib>
 #include <cstring>
 
 #include "filter.h"
@@ -126,6 +127,22 @@ void size_choice(const scan_state *state, const char *line,
 	}
 }
 
+// The name of a paper that the document's own code selects, as dvips
+// writes it: "%%BeginPaperSize: NAME".
+void paper_choice(const scan_state *state, const char *line,
+    setup_block *block)
+{
+	const char *name = line + strlen("%%BeginPaperSize:");
+	const char *stop = next_line(line, state->end);
+	while (name < stop && *name == ' ')
+		name++;
+	while (stop > name && (stop[-1] == '\n' || stop[-1] == '\r' ||
+	    stop[-1] == ' '))
+		stop--;
+	if (stop > name)
+		block->size = span{name - state->data, stop - state->data};
+}
+
 void open_block(scan_state *state, const char *line)
 {
 	const char *start = block_start(state, line);
@@ -158,6 +175,10 @@ void close_block(scan_state *state, const char *after)
 		doc->cut = doc->blocks;
 	if (has_prefix(state->feature, state->end, "%%BeginFeature:"))
 		size_choice(state, state->feature, block);
+	block->paper_size = has_prefix(state->feature, state->end,
+	    "%%BeginPaperSize:");
+	if (block->paper_size)
+		paper_choice(state, state->feature, block);
 	state->open = nullptr;
 }
 
@@ -234,10 +255,12 @@ const char *read_comment(scan_state *state, const char *line)
 		state->page_run = state->pages == 1 && !pages_set_nothing(state,
 		    line) ? after : nullptr;
 	} else if (has_prefix(line, end, "%%BeginFeature:") ||
-	    has_prefix(line, end, "%RBIBeginNonPPDFeature:")) {
+	    has_prefix(line, end, "%RBIBeginNonPPDFeature:") ||
+	    has_prefix(line, end, "%%BeginPaperSize:")) {
 		open_block(state, line);
 	} else if (line_is(line, end, "%%EndFeature") ||
-	    line_is(line, end, "%RBIEndNonPPDFeature")) {
+	    line_is(line, end, "%RBIEndNonPPDFeature") ||
+	    line_is(line, end, "%%EndPaperSize")) {
 		close_block(state, after);
 	}
 	return after;
@@ -284,4 +307,30 @@ bool sets_own_size(const char *data, const document *doc)
 		p += sizeof key - 1;
 	}
 	return false;
+}
+
+bool code_page_size(const char *data, span bytes, float size[2])
+{
+	const char key[] = "/PageSize";
+	const char *end = data + bytes.end;
+	const char *p = (const char *)memmem(data + bytes.start,
+	    bytes.end - bytes.start, key, sizeof key - 1);
+	if (p == nullptr)
+		return false;
+	for (p += sizeof key - 1; p < end && strchr(" \t\r\n", *p) != nullptr; p++)
+		;
+	const char *close = p < end && *p == '[' ?
+	    (const char *)memchr(p, ']', end - p) : nullptr;
+	char numbers[64];
+	if (close == nullptr || close - p >= (long)sizeof numbers)
+		return false;
+	memcpy(numbers, p + 1, close - p - 1);
+	numbers[close - p - 1] = '\0';
+	char *after = nullptr;
+	size[0] = strtof(numbers, &after);
+	char *last = nullptr;
+	size[1] = strtof(after, &last);
+	while (*last == ' ' || *last == '\t' || *last == '\r' || *last == '\n')
+		last++;
+	return after != numbers && last != after && *last == '\0';
 }

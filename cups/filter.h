@@ -32,8 +32,16 @@ bool read_page_setup(const char *path, const char *options,
     page_setup *setup);
 
 // Replaces the size in setup by the PPD's size of that name, checked as
-// read_page_setup checks it. Returns false after the one ERROR: line.
-bool read_named_size(const char *path, const char *name, page_setup *setup);
+// read_page_setup checks it. Returns false after the one ERROR: line, or
+// with *missing and no line where the PPD has no size of that name.
+bool read_named_size(const char *path, const char *name, page_setup *setup,
+    bool *missing);
+
+// Replaces the size in setup by a size of a name that the PPD lacks, as
+// the job's code asks for it, checked as the PPD's named sizes are.
+// Returns false after the one ERROR: line.
+bool take_code_size(const char *name, const float size[2],
+    page_setup *setup);
 
 // Whether libcups reads the file at path as a PPD; if not, why is the
 // message, as read_page_setup reports it.
@@ -75,11 +83,13 @@ struct span {
 constexpr int max_setup_blocks = 256;
 
 // A block of device setup: its bytes, and for a *PageSize or *PageRegion
-// feature the choice, or for *CustomPageSize that it is one.
+// feature, or a paper that the document selects (%%BeginPaperSize), the
+// choice, or for *CustomPageSize that it is one.
 struct setup_block {
 	span bytes;
 	span size;
 	bool custom_size;
+	bool paper_size;    // the document's own %%BeginPaperSize block
 };
 
 // One PostScript document of the job that CUPS prepared, and the device
@@ -100,6 +110,10 @@ enum scan_result { scan_document, scan_end, scan_too_many };
 // follows and doc->before holds the rest.
 scan_result next_document(const char *data, off_t size, off_t from,
     document *doc);
+
+// The size that the code in bytes asks for with "/PageSize [W H]".
+// Returns false where it has none that can be read.
+bool code_page_size(const char *data, span bytes, float size[2]);
 
 // Whether the document asks for a page size itself, outside the device
 // setup that is carried: PDF turned into PostScript does so on each page.

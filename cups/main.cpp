@@ -160,22 +160,26 @@ static bool run_morvane(char *const args[], const char *folder,
 // For the filter's queue CUPS writes the code of the size where for its
 // own queue it writes none, when the tray has code: then the paper is the
 // tray's, or the one that the document's pages ask for. Unless they do,
-// that block, the first size feature, does not go to the printer. -1
-// where none is dropped.
+// that block, the first size feature of CUPS's, does not go to the
+// printer. -1 where none is dropped.
 static int dropped_block(const mapped_file *job, const document *doc,
     const page_setup *setup)
 {
 	if (setup->plain_sends_size || sets_own_size(job->data, doc))
 		return -1;
+	// CUPS's own block is in its wrapper, "[{" to "} stopped cleartomark".
 	for (int i = 0; i < doc->blocks; i++)
-		if (doc->block[i].size.end > doc->block[i].size.start)
+		if (doc->block[i].size.end > doc->block[i].size.start &&
+		    !doc->block[i].paper_size &&
+		    job->data[doc->block[i].bytes.start] == '[')
 			return i;
 	return -1;
 }
 
 // The page size in effect is the one that the document's setup selects
 // last: CUPS writes the options' size there, and keeps one that the
-// document selects itself after it. Any other size gets its own record.
+// document selects itself after it, as a feature or a paper of its own.
+// Any other size gets its own record.
 static bool take_document_size(char *const args[], const char *ppd,
     const char *folder, const char *pstops, const mapped_file *job,
     const document *doc, int dropped, page_setup *setup,
@@ -200,7 +204,18 @@ static bool take_document_size(char *const args[], const char *ppd,
 	if (strcmp(name, setup->size_name) == 0)
 		return true;
 	debug("the job selects the page size %s itself", name);
-	if (!read_named_size(ppd, name, setup) ||
+	// A name that the PPD lacks (groff's "Default", dvips's "a4") gets the
+	// size that its code asks for, as on the printer.
+	bool missing = false;
+	float size[2];
+	if (!read_named_size(ppd, name, setup, &missing) && !missing)
+		return false;
+	if (missing && !code_page_size(job->data, last->bytes, size)) {
+		debug("the PPD has no page size %s, and its code asks for none that "
+		    "can be read: the page size %s applies", name, setup->size_name);
+		return true;
+	}
+	if ((missing && !take_code_size(name, size, setup)) ||
 	    !run_morvane(args, folder, setup, pstops, record))
 		return false;
 	return record->kind == pstops_record ||

@@ -109,13 +109,14 @@ float attribute_number(ppd_file_t *ppd, const char *name, float fallback)
 }
 
 // A sheet's sides must be finite and positive: a custom size within the
-// PPD's range for custom sizes, any other at most largest_page. The test
+// PPD's range for custom sizes, any other (or any without a PPD) at most
+// largest_page. The test
 // is written so that NaN fails it.
 bool check_size(ppd_file_t *ppd, const char *asked, page_setup *setup)
 {
 	float low[2] = {0, 0};
 	float high[2] = {largest_page, largest_page};
-	bool custom = strcmp(setup->size_name, "Custom") == 0;
+	bool custom = ppd != nullptr && strcmp(setup->size_name, "Custom") == 0;
 	if (custom) {
 		const char *names[] = {"MaxMediaWidth", "MaxMediaHeight"};
 		for (int i = 0; i < 2; i++) {
@@ -277,14 +278,27 @@ bool fetch_ppd(http_t *http, const char *queue, const char *path,
 	return status == HTTP_STATUS_OK;
 }
 
-bool read_named_size(const char *path, const char *name, page_setup *setup)
+bool read_named_size(const char *path, const char *name, page_setup *setup,
+    bool *missing)
 {
+	*missing = false;
 	ppd_handle ppd(ppdOpenFile(path), ppdClose);
 	if (!ppd)
 		return open_failed(path);
 	ppd_size_t *size = ppdPageSize(ppd.get(), name);
-	if (size == nullptr || strcmp(name, "Custom") == 0)
+	if (strcmp(name, "Custom") == 0)
 		return report_error("the job sets the page size %s, which the PPD "
 		    "does not have", name);
-	return take_size(ppd.get(), size, nullptr, setup);
+	*missing = size == nullptr;
+	return size != nullptr && take_size(ppd.get(), size, nullptr, setup);
+}
+
+bool take_code_size(const char *name, const float size[2], page_setup *setup)
+{
+	// NOLINTNEXTLINE(cert-err33-c): the name was cut to fit before.
+	snprintf(setup->size_name, buffer_size, "%s", name);
+	setup->has_size = true;
+	setup->width = size[0];
+	setup->length = size[1];
+	return check_size(nullptr, name, setup);
 }

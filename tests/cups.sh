@@ -33,6 +33,7 @@ needs cups /usr/lib/cups/filter/pstops cups
 needs cups /usr/lib/cups/filter/texttopdf cups-filters
 needs cups /usr/lib/cups/filter/foomatic-rip cups-filters
 needs cups cupsfilter cups
+needs cups groff groff-base
 
 tmp=$(mktemp -d) || exit 2
 # A filter that cupsd left running may still be removing its own files.
@@ -449,6 +450,13 @@ printf '%s\n' '%!PS' '/Times-Roman findfont 24 scalefont setfont' \
     '150 200 moveto (no comments) show showpage' >"$tmp/nodsc.ps"
 sed 's|^%%EndComments$|&\n%%BeginSetup\n%%BeginFeature: *PageSize Letter\n<</PageSize [612 792]>> setpagedevice\n%%EndFeature\n%%EndSetup|' \
     "$job" >"$tmp/own-size.ps"
+# groff's own PostScript, whose setup selects the page size "Default" with
+# code for A4, and the paper of dvips's, a %%BeginPaperSize block in the
+# setup.
+printf '.TH TEST 1\n.SH NAME\ntest \\- a page of groff\n' |
+    groff -man -Tps -P-pa4 >"$tmp/groff.ps"
+sed 's|^%%EndComments$|&\n%%BeginSetup\n/TeXDict 10 dict def TeXDict begin\n%%BeginPaperSize: a5\n/setpagedevice where { pop << /PageSize [ 420 595 ] >> setpagedevice } { /a5 where { pop a5 } if } ifelse\n%%EndPaperSize\nend\n%%EndSetup|' \
+    "$job" >"$tmp/dvips.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$job"
 printf 'A text job\nof two lines\n' >"$tmp/job.txt"
 ln -s /usr/share/cups/data/testprint "$tmp/testprint"
@@ -504,6 +512,10 @@ a5 job.ps -
 sample job.ps - -o media=Tabloid
 sample job.ps - -o media=na_letter_8.5x11in
 sample own-size.ps -
+letter groff.ps -
+a4 groff.ps - -o media=Letter
+letter dvips.ps -
+sample dvips.ps - -o InputSlot=Tray2
 sample testprint A4
 shapes job.ps -
 shapes job.ps A5 -o PageSize=A5

@@ -97,9 +97,14 @@ std::string scan(const std::string &job)
 		    (sets_own_size(data, &doc) ? "!" : "");
 		for (int i = 0; i < doc.blocks; i++) {
 			const setup_block &b = doc.block[i];
+			float size[2];
 			found += (i < doc.cut ? " +" : " =") + std::to_string(
 			    b.bytes.end - b.bytes.start) + (b.custom_size ? "c" : "") +
+			    (b.paper_size ? "p" : "") +
 			    std::string(data + b.size.start, b.size.end - b.size.start);
+			if (code_page_size(data, b.bytes, size))
+				found += "[" + std::to_string((int)size[0]) + "x" +
+				    std::to_string((int)size[1]) + "]";
 		}
 		found += "\n";
 		at = doc.body.end;
@@ -136,6 +141,17 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	    "{pop}bind put\n%%EndSetup\n" + page + feature + "%%EOF\n";
 	const std::string own_size = "%!PS\n%%BeginSetup\n" + feature +
 	    "%%EndSetup\n" + page + "<</PageSize[1 2]>>setpagedevice\n%%EOF\n";
+	// dvips's paper, and groff's size of a name that no PPD has.
+	const std::string paper = "%%BeginPaperSize: a4\n/setpagedevice where "
+	    "{ pop << /PageSize [ 595 842 ] >> setpagedevice } if\n"
+	    "%%EndPaperSize\n";
+	const std::string groff = "%%BeginFeature: *PageSize Default\n"
+	    "<< /PageSize [ 595.5 842 ] /ImagingBBox null >> setpagedevice\n"
+	    "%%EndFeature\n";
+	const std::string unread = "%%BeginFeature: *PageSize X\n/PageSize "
+	    "[1]\n%%EndFeature\n";
+	const std::string papers = "%!PS\n%%BeginSetup\n" + paper + groff +
+	    unread + "%%EndSetup\n";
 	std::string many = "%!PS\n%%BeginSetup\n";
 	for (int i = 0; i <= max_setup_blocks; i++)
 		many += "%%BeginFeature: *A B\n%%EndFeature\n";
@@ -172,6 +188,9 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		// A page that asks for its own size, besides the setup's.
 		{own_size, "[]%!PS " + size(own_size) + "! +" + size(feature) +
 		    "A4\n[]"},
+		{papers, "[]%!PS " + size(papers) + " +" + size(paper) +
+		    "pa4[595x842] +" + size(groff) + "Default[595x842] +" +
+		    size(unread) + "X\n[]"},
 		{many, "too many"},
 	};
 	for (const auto &c : cases)
