@@ -241,17 +241,68 @@ static bool write_document(const char *path, const mapped_file *job,
 	return ok;
 }
 
-// Runs pstops on one document of the job, and passes its output on as it
-// comes: after the JCL before the document, and with the document's device
-// setup put in before pstops' own procedure set, which disables
-// setpagedevice. What comes before that waits in a file of the folder;
-// without it, nothing goes out. pstops reads all of its input before it
-// writes, so what fails on the input fails before anything has gone out.
-static bool print_document(const char *folder, const mapped_file *job,
-    const document *doc, int dropped, const command_record *record)
+// Whether the next document of the job is this one byte for byte, as
+// CUPS sends collated copies on a PPD without *Collate.
+static bool repeated(const mapped_file *job, const document *doc)
 {
-	char in[buffer_size], held_path[buffer_size];
+	document next;
+	off_t length = doc->body.end - doc->body.start;
+	return next_document(job->data, job->size, doc->body.end, &next) ==
+	    scan_document && next.body.end - next.body.start == length &&
+	    memcmp(job->data + doc->body.start, job->data + next.body.start,
+	    length) == 0;
+}
+
+// The command that prints the document: pstops on it, or, where its
+// output was kept for the copies of the document, that output.
+static bool run_command(const char *folder, const mapped_file *job,
+    const document *doc, const command_record *record, const char *kept,
+    const program_io *io)
+{
+	char in[buffer_size];
 	path_in(in, folder, "in.ps");
+	// Quiet, pstops reports errors but not each page: on a large job those
+	// reports would flood the log and take a third of the time. Without
+	// the record's output file it writes to its standard output.
+	const char *const *argv = record->argv;
+	const char *command[record_words] = {argv[0], "-q", argv[1], argv[2],
+	    argv[3], argv[4], nullptr};
+	const char *copy[] = {"/bin/cat", kept, nullptr};
+	run_result result;
+	if ((kept == nullptr && !write_document(in, job, doc)) ||
+	    !run_program(kept != nullptr ? copy : command, folder, io, &result))
+		return false;
+	return result.status == 0 || report_error("%s failed with status %d",
+	    kept != nullptr ? copy[0] : argv[0], result.status);
+}
+
+// Runs pstops on a document whose copies follow it, into a file of the
+// folder that they all print from: pstops runs once for them.
+static bool keep_output(const char *folder, const mapped_file *job,
+    const document *doc, const command_record *record, char kept[buffer_size])
+{
+	path_in(kept, folder, "kept.ps");
+	int out = -1;
+	if (!make_file(folder, "kept.ps", &out))
+		return false;
+	const program_io io = {-1, out, nullptr, nullptr};
+	bool ok = run_command(folder, job, doc, record, nullptr, &io);
+	close(out);
+	return ok;
+}
+
+// Runs pstops on one document of the job (or prints the output kept for
+// it), and passes its output on as it comes: after the JCL before the
+// document, and with the document's device setup put in before pstops' own
+// procedure set, which disables setpagedevice. What comes before that
+// waits in a file of the folder; without it, nothing goes out. pstops
+// reads all of its input before it writes, so what fails on the input
+// fails before anything has gone out.
+static bool print_document(const char *folder, const mapped_file *job,
+    const document *doc, int dropped, const command_record *record,
+    const char *kept)
+{
+	char held_path[buffer_size];
 	path_in(held_path, folder, "held.ps");
 	span blocks[max_setup_blocks];
 	int count = 0;
@@ -259,28 +310,17 @@ static bool print_document(const char *folder, const mapped_file *job,
 		if (i != dropped)
 			blocks[count++] = doc->block[i].bytes;
 	int held = -1;
-	if (!write_document(in, job, doc) || !make_file(folder, "held.ps", &held))
+	if (!make_file(folder, "held.ps", &held))
 		return false;
 	passing pass = {job->fd, doc->before, blocks, count,
 	    "%%BeginProcSet: PStoPS", held, false, false, 0, false};
 	const program_io io = {-1, -1, nullptr, &pass};
-	// Quiet, pstops reports errors but not each page: on a large job those
-	// reports would flood the log and take a third of the time. Without
-	// the record's output file it writes to its standard output.
-	const char *const *argv = record->argv;
-	const char *command[record_words] = {argv[0], "-q", argv[1], argv[2],
-	    argv[3], argv[4], nullptr};
-	run_result result;
-	bool ok = run_program(command, folder, &io, &result);
+	bool ok = run_command(folder, job, doc, record, kept, &io);
 	close(held);
 	unlink(held_path);
-	if (!ok)
-		return false;
-	if (result.status != 0)
-		return report_error("%s failed with status %d", argv[0],
-		    result.status);
-	return pass.placed || report_error("pstops wrote no \"%%%%BeginProcSet: "
-	    "PStoPS\" line, before which the job's device setup must go");
+	return ok && (pass.placed || report_error("pstops wrote no "
+	    "\"%%%%BeginProcSet: PStoPS\" line, before which the job's device "
+	    "setup must go"));
 }
 
 // Prints the documents of the job with morvane's record for their size:
@@ -303,13 +343,21 @@ static bool print_documents(char *const args[], const char *ppd,
 	document doc;
 	scan_result found;
 	int documents = 0;
+	char kept[buffer_size] = "";
 	for (off_t at = 0; (found = next_document(job->data, job->size, at,
 	    &doc)) == scan_document; at = doc.body.end, documents++) {
 		int dropped = dropped_block(job, &doc, setup);
 		if (!take_document_size(args, ppd, folder, pstops, job, &doc,
-		    dropped, setup, &record) ||
-		    !print_document(folder, job, &doc, dropped, &record))
+		    dropped, setup, &record) || (kept[0] == '\0' &&
+		    repeated(job, &doc) && !keep_output(folder, job, &doc, &record,
+		    kept)) || !print_document(folder, job, &doc, dropped, &record,
+		    kept[0] != '\0' ? kept : nullptr))
 			return false;
+		// The output kept serves the copies that follow, and no other.
+		if (kept[0] != '\0' && !repeated(job, &doc)) {
+			unlink(kept);
+			kept[0] = '\0';
+		}
 	}
 	if (found == scan_too_many)
 		return report_error("a document of the job has more than %d "

@@ -258,6 +258,29 @@ else
 	passed=$((passed + 1))
 fi
 
+# Collated copies, which CUPS sends as one document each, JCL and all, run
+# pstops once: the others print what it wrote, each after its own JCL.
+printf '#!/bin/sh\necho run >>"%s/runs"\nexec %s "$@"\n' "$tmp" "$pstops" \
+    >"$tmp/fake/counted"
+chmod 755 "$tmp/fake/counted"
+for copy in 1 2 3; do printf '\033%%-12345X@PJL JOB NAME="%s"\n' "$copy"; cat "$job"; done \
+    >"$tmp/copies.ps"
+: >"$tmp/runs"
+env TMPDIR="$tmp/filter-tmp" PPD="$sample" MORVANE="$morvane" \
+    MORVANE_PSTOPS="$tmp/fake/counted" ${FILTER_WRAPPER:-} "$filter" \
+    1 user title 1 '' "$tmp/copies.ps" >"$tmp/out" 2>"$tmp/err"
+status=$?
+by_hand "$sample" A4
+for copy in 1 2 3; do printf '\033%%-12345X@PJL JOB NAME="%s"\n' "$copy"; cat "$tmp/by-hand/out.ps"; done \
+    >"$tmp/expected"
+if [ "$status" -eq 0 ] && [ "$(wc -l <"$tmp/runs")" -eq 1 ] &&
+    cmp -s "$tmp/out" "$tmp/expected" && [ -z "$(ls "$tmp/filter-tmp")" ]; then
+	passed=$((passed + 1))
+else
+	fail "copies: status $status, pstops run $(wc -l <"$tmp/runs") times, or not three copies of its output"
+	cat "$tmp/err"
+fi
+
 # The server, with the filter under test among the system's filters.
 if [ -z "$installed" ]; then
 	install -m 755 "$morvane" "$tmp/morvane"
