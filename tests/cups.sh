@@ -428,7 +428,15 @@ QUEUES
 # The printers with filters of their own: QUEUE from the PPD set up on the
 # server by morvane-setup, and its twin from the PPD as it is, with the
 # dots that the comparison reads, which CUPS ignores.
-for queue in b c d e g; do
+# By hand, MORVANE_REAL_PPDS names real printers' PPDs whose filter is
+# foomatic-rip passing PostScript on, to be set up and printed the same.
+real= n=0
+for ppd in ${MORVANE_REAL_PPDS:-}; do
+	n=$((n + 1))
+	cp "$ppd" "$tmp/real$n.ppd"
+	real="$real real$n"
+done
+for queue in b c d e g $real; do
 	{ cat "$tmp/$queue.ppd"; echo '*MorvaneVerticalDots: "3400"'; } \
 	    >"$tmp/$queue-cups.ppd"
 	for twin in "$queue $tmp/$queue.ppd" "$queue-cups $tmp/$queue-cups.ppd"; do
@@ -513,18 +521,21 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
 	# On the printers that take PDF too (c, g), CUPS's own queue prints
 	# text by its PDF route, where foomatic-rip sets duplex on a job of one
 	# page, and collated copies as PostScript that fails on the third page.
-	for queue in b c d e g; do
+	# The real printers' sizes are their code's, and their trays their own.
+	for queue in b c d e g $real; do
+		size=A4 other=Letter
+		case $queue in real*) size=- other=- ;; esac
 		for file in job.ps job.pdf job.txt; do
-			case $queue:$file in c:job.txt|g:job.txt) continue ;; esac
-			echo "$queue $file A4"
+			case $queue:$file in c:job.txt|g:job.txt|real*:job.txt) continue ;; esac
+			echo "$queue $file $size"
 		done
 		for file in job.ps job.pdf; do
 			for options in "-n 2 -o collate=true" "-o InputSlot=Tray2" \
 			    "-o sides=two-sided-long-edge"; do
-				case $queue:$options in c:-n*|g:-n*) continue ;; esac
-				echo "$queue $file A4 $options"
+				case $queue:$options in c:-n*|g:-n*|real*:-o\ I*) continue ;; esac
+				echo "$queue $file $size $options"
 			done
-			echo "$queue $file Letter -o media=Letter"
+			echo "$queue $file $other -o media=Letter"
 		done
 	done
 	cat <<JOBS
