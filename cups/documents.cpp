@@ -102,27 +102,34 @@ const char *block_end(const scan_state *state, const char *after)
 	    next_line(after, state->end) : after;
 }
 
+// The words of a comment line from p on, without the blanks around them.
+span words(const scan_state *state, const char *p, const char *line)
+{
+	const char *stop = next_line(line, state->end);
+	while (p < stop && *p == ' ')
+		p++;
+	while (stop > p && (stop[-1] == '\n' || stop[-1] == '\r' ||
+	    stop[-1] == ' '))
+		stop--;
+	return span{p - state->data, stop - state->data};
+}
+
 // The choice of a size feature's line: "*PageSize NAME", "*PageRegion
 // NAME" or "*CustomPageSize True" (which sets custom).
 void size_choice(const scan_state *state, const char *line,
     setup_block *block)
 {
-	const char *p = line + strlen("%%BeginFeature:");
-	const char *stop = next_line(line, state->end);
-	while (p < stop && *p == ' ')
-		p++;
+	span feature = words(state, line + strlen("%%BeginFeature:"), line);
+	const char *p = state->data + feature.start;
+	const char *stop = state->data + feature.end;
 	const char *keywords[] = {"*PageSize ", "*PageRegion ",
 	    "*CustomPageSize "};
 	for (const char *keyword : keywords) {
 		if (!has_prefix(p, stop, keyword))
 			continue;
-		const char *name = p + strlen(keyword);
-		while (stop > name && (stop[-1] == '\n' || stop[-1] == '\r' ||
-		    stop[-1] == ' '))
-			stop--;
 		block->custom_size = keyword == keywords[2];
 		if (!block->custom_size)
-			block->size = span{name - state->data, stop - state->data};
+			block->size = words(state, p + strlen(keyword), line);
 		return;
 	}
 }
@@ -132,15 +139,9 @@ void size_choice(const scan_state *state, const char *line,
 void paper_choice(const scan_state *state, const char *line,
     setup_block *block)
 {
-	const char *name = line + strlen("%%BeginPaperSize:");
-	const char *stop = next_line(line, state->end);
-	while (name < stop && *name == ' ')
-		name++;
-	while (stop > name && (stop[-1] == '\n' || stop[-1] == '\r' ||
-	    stop[-1] == ' '))
-		stop--;
-	if (stop > name)
-		block->size = span{name - state->data, stop - state->data};
+	span name = words(state, line + strlen("%%BeginPaperSize:"), line);
+	if (name.end > name.start)
+		block->size = name;
 }
 
 void open_block(scan_state *state, const char *line)
