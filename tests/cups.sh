@@ -437,7 +437,8 @@ for ppd in ${MORVANE_REAL_PPDS:-}; do
 	real="$real real$n"
 done
 for queue in b c d e g $real; do
-	{ cat "$tmp/$queue.ppd"; echo '*MorvaneVerticalDots: "3400"'; } \
+	# A blank line ends a last line that has no line feed.
+	{ cat "$tmp/$queue.ppd"; printf '\n*MorvaneVerticalDots: "3400"\n'; } \
 	    >"$tmp/$queue-cups.ppd"
 	for twin in "$queue $tmp/$queue.ppd" "$queue-cups $tmp/$queue-cups.ppd"; do
 		set -- $twin
