@@ -17,8 +17,10 @@ struct page_setup {
 	char size_name[buffer_size]; // its name in the PPD
 	float width;                 // its width and length in points
 	float length;
-	bool has_dots;               // the PPD has *MorvaneVerticalDots
-	char vertical_dots[buffer_size];
+	bool has_dots;               // the job's option or the PPD gives the
+	char vertical_dots[buffer_size]; // vertical dots, whose text this is,
+	double dots;                 // their value,
+	char dots_source[64];        // and where they come from
 	bool raw_postscript;         // the PPD takes PostScript that CUPS has
 	                             // not prepared (application/postscript)
 	bool plain_sends_size;       // the PPD without morvane's lines would
@@ -42,6 +44,10 @@ bool read_named_size(const char *path, const char *name, page_setup *setup,
 // Returns false after the one ERROR: line.
 bool take_code_size(const char *name, const float size[2],
     page_setup *setup);
+
+// Whether the vertical dots keep the page's top edge on the sheet for
+// the size in setup. Returns false after the one ERROR: line.
+bool dots_fit(const page_setup *setup);
 
 // Whether libcups reads the file at path as a PPD; if not, why is the
 // message, as read_page_setup reports it.

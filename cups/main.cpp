@@ -132,7 +132,8 @@ static bool run_morvane(char *const args[], const char *folder,
 	const char *morvane = setting("MORVANE", "morvane");
 	char page_size[buffer_size];
 	path_in(page_size, folder, "page.size");
-	if (!write_page_size(page_size, setup))
+	if ((setup->has_size && !dots_fit(setup)) ||
+	    !write_page_size(page_size, setup))
 		return false;
 	const char *command[] = {morvane, args[1], args[2], args[3], args[4],
 	    args[5], setup->vertical_dots, pstops, "in.ps", "out.ps", page_size,
@@ -371,8 +372,9 @@ static bool print_documents(char *const args[], const char *ppd,
 static bool print_job(char *const args[], const char *ppd,
     const char *folder, int input, bool raw, page_setup *setup)
 {
-	const char *unshifted = "the PPD has no *MorvaneVerticalDots: the job "
-	    "passes unchanged";
+	const char *unshifted = "neither the job's option morvane-vertical-dots "
+	    "nor the PPD's *MorvaneVerticalDots gives the shift: the job passes "
+	    "unchanged";
 	if (!setup->has_dots && !raw) {
 		debug("%s", unshifted);
 		return copy_all(input, STDOUT_FILENO, "the job", "standard output");

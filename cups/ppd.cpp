@@ -79,15 +79,27 @@ const char *asked_size(const options_handle &options)
 	return value;
 }
 
-// The attribute's text must be a finite number and nothing else: morvane
+// The vertical dots come from the job's option, which CUPS fills in from
+// the queue's morvane-vertical-dots-default, or else from the PPD's
+// attribute. The text must be a finite number and nothing else: morvane
 // would read anything else as 0, which moves the page off the sheet.
-bool read_vertical_dots(ppd_file_t *ppd, page_setup *setup)
+bool read_vertical_dots(ppd_file_t *ppd, const options_handle &options,
+    page_setup *setup)
 {
-	ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
-	setup->has_dots = attr != nullptr;
-	if (attr == nullptr)
+	const char *text = cupsGetOption("morvane-vertical-dots",
+	    options.get_deleter().count, options.get());
+	const char *source = "the job's option morvane-vertical-dots";
+	ppd_attr_t *attr = text == nullptr ?
+	    ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr) : nullptr;
+	if (attr != nullptr) {
+		text = attr->value != nullptr ? attr->value : "";
+		source = "the PPD's *MorvaneVerticalDots";
+	}
+	setup->has_dots = text != nullptr;
+	if (text == nullptr)
 		return true;
-	const char *text = attr->value != nullptr ? attr->value : "";
+	// NOLINTNEXTLINE(cert-err33-c): both sources are shorter.
+	snprintf(setup->dots_source, sizeof setup->dots_source, "%s", source);
 	char *end = nullptr;
 	double dots = strtod(text, &end);
 	while (*end == ' ' || *end == '\t')
@@ -95,8 +107,8 @@ bool read_vertical_dots(ppd_file_t *ppd, page_setup *setup)
 	if (end == text || *end != '\0' || !std::isfinite(dots) ||
 	    snprintf(setup->vertical_dots, buffer_size, "%s", text) >=
 	    buffer_size)
-		return report_error("the PPD's *MorvaneVerticalDots \"%.80s\" is "
-		    "not a number", text);
+		return report_error("%s \"%.80s\" is not a number", source, text);
+	setup->dots = dots;
 	return true;
 }
 
@@ -251,10 +263,25 @@ bool read_page_setup(const char *path, const char *options_text,
 	cupsMarkOptions(ppd.get(), count, list);
 	setup->plain_sends_size = plain_queue_sends_size(ppd.get());
 	if (take_size(ppd.get(), size, asked, setup) &&
-	    read_vertical_dots(ppd.get(), setup))
+	    read_vertical_dots(ppd.get(), options, setup))
 		return true;
 	setup->has_size = false;
 	return false;
+}
+
+bool dots_fit(const page_setup *setup)
+{
+	// The top edge lands dots / 300 inch plus 3 mm above the sheet's
+	// bottom: above it, and less than the page's height above its top.
+	const double margin = 0.11811023622047245;
+	double low = -margin * 300;
+	double high = (2 * (double)setup->length / 72 - margin) * 300;
+	if (setup->dots > low && setup->dots < high)
+		return true;
+	return report_error("%s \"%s\" puts the page off the sheet for the page size "
+	    "%s, %.9g points long: it must lie between %.2f and %.2f",
+	    setup->dots_source, setup->vertical_dots, setup->size_name,
+	    (double)setup->length, low, high);
 }
 
 bool ppd_readable(const char *path, char why[buffer_size])

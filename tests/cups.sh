@@ -65,7 +65,12 @@ by_hand() {
 	    sed -n "s|^\*PaperDimension $2[/:][^\"]*\"\(.*\)\"|\1|p") ;;
 	esac
 	echo "PageSize [$dimensions]" >"$tmp/by-hand/page.size"
-	dots=$(tr -d '\r' <"$1" | sed -n 's/^\*MorvaneVerticalDots: "\(.*\)"/\1/p')
+	# The job's option comes first.
+	case " $options " in
+	*" morvane-vertical-dots="*)
+		dots=${options#*morvane-vertical-dots=} dots=${dots%% *} ;;
+	*) dots=$(tr -d '\r' <"$1" | sed -n 's/^\*MorvaneVerticalDots: "\(.*\)"/\1/p') ;;
+	esac
 	record=$("$morvane" - - - - - "$dots" "${3:-$pstops}" in.ps out.ps \
 	    "$tmp/by-hand/page.size")
 	(cd "$tmp/by-hand" && run_record "$record" 2>/dev/null)
@@ -89,6 +94,8 @@ sed 's/^\*MorvaneVerticalDots: .*/*MorvaneVerticalDots: "3473abc"/' \
     "$sample" >"$tmp/dots.ppd"
 sed 's/^\*PaperDimension A4\/A4: .*/*PaperDimension A4\/A4: "1e30 842"/' \
     "$sample" >"$tmp/huge.ppd"
+sed 's/^\*MorvaneVerticalDots: .*/*MorvaneVerticalDots: "-40"/' \
+    "$sample" >"$tmp/low.ppd"
 # PPDs of other shapes, made from the sample: *PageSize code over several
 # lines, code without brackets (a comment, and PJL), custom sizes, CRLF line
 # ends, a fractional size, dots with a blank after the number, and a
@@ -210,12 +217,18 @@ name-of-1024-bytes - - ${long#"$tmp"/} file ok A4 A4
 sigchld-ignored SIGCHLD=ignored - $job file ok A4 A4
 line-feed-in-option - media="x\\nERROR:\\040injected" $job file ok A4 A4
 postscript-after-cups CONTENT_TYPE=application/postscript - $job file ok A4 A4
-custom-size PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file ok Custom 300x400
+custom-size PPD=$tmp/shapes.ppd PageSize=Custom.500x800 $job file ok Custom 500x800
 pstops-talking MORVANE_PSTOPS=$tmp/fake/talks - $job file ok A4 A4 DEBUG: morvane-filter: $tmp/fake/talks: second
 no-ppd PPD=$tmp/none - $job file cannot open the PPD file $tmp/none: No such file or directory
 ppd-not-set PPD= - $job file no PPD file: PPD is not set
 not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "3473abc" is not a number
+dots-of-the-job - morvane-vertical-dots=3300 $job file ok A4 A4
+dots-of-the-job-alone PPD=$tmp/plain.ppd morvane-vertical-dots=3473 $job file ok A4 A4
+dots-of-the-job-not-a-number - morvane-vertical-dots=34x $job file the job's option morvane-vertical-dots "34x" is not a number
+dots-off-the-sheet - morvane-vertical-dots=34730 $job file the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file the PPD's *MorvaneVerticalDots "3400.5 " puts the page off the sheet for the page size Custom, 400 points long: it must lie between -35.43 and 3297.90
+dots-below-the-sheet PPD=$tmp/low.ppd - $job file the PPD's *MorvaneVerticalDots "-40" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
 size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 842 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
 custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
 custom-size-unreadable PPD=$tmp/shapes.ppd PageSize=Custom.abc $job file the custom page size Custom.abc, 0 by 0 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
@@ -418,6 +431,7 @@ while read -r queue ppd setup; do
 done <<QUEUES
 sample $sample
 a5 $sample -o media-default=iso_a5_148x210mm
+dots $sample -o morvane-vertical-dots-default=3300
 letter $here/ppd/letter-pjl.ppd
 a4 $here/ppd/a4.ppd
 shapes $tmp/shapes.ppd
@@ -557,6 +571,10 @@ shapes job.ps A5 -o PageSize=A5
 shapes job.ps Letter -o media=na_letter_8.5x11in
 shapes job.ps - -o PageSize=Custom.500x800
 plain job.ps unchanged -o media=Letter
+plain job.ps A4 -o morvane-vertical-dots=3473
+sample job.pdf A4 -o morvane-vertical-dots=3300
+dots job.ps A4
+dots job.pdf A4 -o morvane-vertical-dots=3200
 legacy job.ps Letter -n 2 -o sides=two-sided-long-edge
 legacy job.ps Letter
 JOBS
@@ -682,6 +700,12 @@ while read -r mine theirs queue file size options; do
 	cmp -s "$r.m.jcl" "$r.c.jcl" || { fail "$what: not the same JCL"; continue; }
 	ppd=$tmp/$queue-cups.ppd
 	dots=$(tr -d '\r' <"$ppd" | sed -n 's/^\*MorvaneVerticalDots: "\(.*\)"/\1/p')
+	# The job's option comes first, then the queue's default, then the PPD.
+	[ "$queue" != dots ] || dots=3300
+	case " $options " in
+	*" morvane-vertical-dots="*)
+		dots=${options#*morvane-vertical-dots=} dots=${dots%% *} ;;
+	esac
 	[ "$size" != unchanged ] || dots=unchanged
 	for n in $(seq "$documents"); do
 		shifts "$ppd" "$size" "$r.c.$n" >"$r.shifts"
