@@ -147,7 +147,7 @@ void add_type(char types[buffer_size], const char *type)
 
 void read_filters(FILE *in, ppd_filters *filters)
 {
-	*filters = ppd_filters{shape_no_filters, 0, 0, false, "", ""};
+	*filters = ppd_filters{shape_no_filters, 0, 0, false, false, "", ""};
 	reader r = {in, "", false, true, false, false, false, false};
 	bool pdf_direct = false;
 	while (next_piece(&r)) {
@@ -156,6 +156,9 @@ void read_filters(FILE *in, ppd_filters *filters)
 		filter_entry entry = read_entry(r.text);
 		filters->morvane += entry.kind == morvane_line ||
 		    starts_with(r.text, taken_out);
+		filters->runs_filter = filters->runs_filter ||
+		    (entry.kind == morvane_line &&
+		    !starts_with(restored(r.text), "*MorvaneVerticalDots:"));
 		if (entry.kind != filter_line)
 			continue;
 		filters->count++;

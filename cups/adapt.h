@@ -23,6 +23,7 @@ struct ppd_filters {
 	int count;                    // the PPD's own filter lines
 	int morvane;                  // lines of morvane's, and lines that
 	                              // morvane-setup took out
+	bool runs_filter;             // a line of morvane's runs the filter
 	bool unclosed;                // a quoted value runs to the end: no
 	                              // line can be added after it
 	char program[buffer_size];    // the filter that takes the PostScript

@@ -49,6 +49,10 @@ bool take_code_size(const char *name, const float size[2],
 // the size in setup. Returns false after the one ERROR: line.
 bool dots_fit(const page_setup *setup);
 
+// Whether the PPD at path has *MorvaneVerticalDots, whose value goes to
+// text.
+bool ppd_dots(const char *path, char text[buffer_size]);
+
 // Whether libcups reads the file at path as a PPD; if not, why is the
 // message, as read_page_setup reports it.
 bool ppd_readable(const char *path, char why[buffer_size]);

@@ -284,6 +284,17 @@ bool dots_fit(const page_setup *setup)
 	    (double)setup->length, low, high);
 }
 
+bool ppd_dots(const char *path, char text[buffer_size])
+{
+	ppd_handle ppd(ppdOpenFile(path), ppdClose);
+	ppd_attr_t *attr = ppd ?
+	    ppdFindAttr(ppd.get(), "MorvaneVerticalDots", nullptr) : nullptr;
+	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
+	snprintf(text, buffer_size, "%s", attr != nullptr && attr->value !=
+	    nullptr ? attr->value : "");
+	return attr != nullptr;
+}
+
 bool ppd_readable(const char *path, char why[buffer_size])
 {
 	ppd_handle ppd(ppdOpenFile(path), ppdClose);

@@ -209,21 +209,28 @@ static const char *server_name(char name[buffer_size])
 	return name;
 }
 
-// Sends request for the queue to the server. Returns false after the
-// line that says why it failed; *missing when there is no such queue.
+// The queue's default for the vertical dots, as the server keeps it.
+constexpr char dots_option[] = "morvane-vertical-dots-default";
+
+// Sends request for the queue to the server, with the PPD file ppd where
+// it is not null. Returns false after the line that says why it failed;
+// *missing when there is no such queue. The queue's default for the dots
+// goes to dots, where it is not null: empty where it has none.
 static bool ask_server(http_t *http, ipp_t *request, const char *queue,
-    const char *ppd, bool *missing)
+    const char *ppd, bool *missing, char dots[buffer_size])
 {
-	char uri[HTTP_MAX_URI], server[buffer_size];
-	httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr,
-	    "localhost", 0, "/printers/%s", queue);
-	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri",
-	    nullptr, uri);
-	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME,
-	    "requesting-user-name", nullptr, cupsUser());
-	ippDelete(ppd != nullptr ?
+	char server[buffer_size];
+	ipp_t *response = ppd != nullptr ?
 	    cupsDoFileRequest(http, request, "/admin/", ppd) :
-	    cupsDoRequest(http, request, "/"));
+	    cupsDoRequest(http, request, "/");
+	ipp_attribute_t *found = dots != nullptr ? ippFindAttribute(response,
+	    dots_option, IPP_TAG_ZERO) : nullptr;
+	const char *value = found != nullptr ? ippGetString(found, 0, nullptr) :
+	    nullptr;
+	if (dots != nullptr)
+		// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
+		snprintf(dots, buffer_size, "%s", value != nullptr ? value : "");
+	ippDelete(response);
 	ipp_status_t status = cupsLastError();
 	*missing = status == IPP_STATUS_ERROR_NOT_FOUND;
 	if (status <= IPP_STATUS_OK_CONFLICTING)
@@ -236,14 +243,45 @@ static bool ask_server(http_t *http, ipp_t *request, const char *queue,
 	    cupsLastErrorString());
 }
 
-// The queue's PPD, from the server, in w->given.
-static bool fetch_queue(http_t *http, const work *w, const char *queue)
+// A request of op for the queue, with the operation's attributes, which
+// come first.
+static ipp_t *queue_request(ipp_op_t op, const char *queue)
 {
-	ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
-	    "requested-attributes", nullptr, "printer-name");
+	char uri[HTTP_MAX_URI];
+	httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr,
+	    "localhost", 0, "/printers/%s", queue);
+	ipp_t *request = ippNewRequest(op);
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri",
+	    nullptr, uri);
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME,
+	    "requesting-user-name", nullptr, cupsUser());
+	return request;
+}
+
+using http_handle = std::unique_ptr<http_t, decltype(&httpClose)>;
+
+static http_handle connect_server()
+{
+	http_handle http(httpConnect2(cupsServer(), ippPort(), nullptr,
+	    AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr), httpClose);
+	char server[buffer_size];
+	if (!http)
+		fail("cannot reach the CUPS server %s: %s", server_name(server),
+		    cupsLastErrorString());
+	return http;
+}
+
+// The queue's PPD, from the server, in w->given, and its default for the
+// dots in dots.
+static bool fetch_queue(http_t *http, const work *w, const char *queue,
+    char dots[buffer_size])
+{
+	ipp_t *request = queue_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
+	const char *const wanted[] = {"printer-name", dots_option};
+	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
+	    "requested-attributes", 2, nullptr, wanted);
 	bool missing = false;
-	if (!ask_server(http, request, queue, nullptr, &missing))
+	if (!ask_server(http, request, queue, nullptr, &missing, dots))
 		return false;
 	char server[buffer_size];
 	if (!fetch_ppd(http, queue, w->given, &missing))
@@ -253,23 +291,47 @@ static bool fetch_queue(http_t *http, const work *w, const char *queue)
 	return true;
 }
 
+// Says which vertical dots the queue's jobs get, and from where: the
+// queue's default, which CUPS puts in every job's options, or its PPD.
+static bool show_queue(const work *w, const char *queue)
+{
+	http_handle http = connect_server();
+	char option[buffer_size], attribute[buffer_size];
+	if (!http || !fetch_queue(http.get(), w, queue, option))
+		return false;
+	FILE *in = fopen(w->given, "rb");
+	if (in == nullptr)
+		return fail("cannot read the PPD of %s: %s", queue, strerror(errno));
+	ppd_filters filters;
+	read_filters(in, &filters);
+	(void)fclose(in);
+	bool in_ppd = ppd_dots(w->given, attribute);
+	if (!filters.runs_filter)
+		printf("%s: its PPD does not run morvane-filter; morvane-setup %s "
+		    "DOTS sets it up\n", queue, queue);
+	else if (option[0] != '\0')
+		printf("%s: vertical dots %s, the queue's %s\n", queue, option,
+		    dots_option);
+	else if (in_ppd)
+		printf("%s: vertical dots %s, its PPD's *MorvaneVerticalDots\n",
+		    queue, attribute);
+	else
+		printf("%s: no vertical dots: its jobs pass unshifted\n", queue);
+	return true;
+}
+
 // Adapts the queue's PPD, or takes morvane's lines out of it when dots is
 // null, and installs it as lpadmin -P does: the server keeps the queue's
-// settings.
+// settings. A default of the queue's for the dots, which its jobs would
+// get before the PPD's, takes the new value too.
 static bool setup_queue(const work *w, const char *queue, const char *dots)
 {
-	char name[buffer_size];
+	char name[buffer_size], option[buffer_size];
 	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
 	snprintf(name, sizeof name, "the PPD of %s", queue);
-	char server[buffer_size];
-	std::unique_ptr<http_t, decltype(&httpClose)> http(httpConnect2(
-	    cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-	    30000, nullptr), httpClose);
-	if (!http)
-		return fail("cannot reach the CUPS server %s: %s",
-		    server_name(server), cupsLastErrorString());
+	http_handle http = connect_server();
 	ppd_filters filters;
-	if (!fetch_queue(http.get(), w, queue) ||
+	if (!http || !fetch_queue(http.get(), w, queue, option) ||
 	    !adapt(w, w->given, name, dots, &filters))
 		return false;
 	if (dots == nullptr && filters.morvane == 0) {
@@ -277,9 +339,13 @@ static bool setup_queue(const work *w, const char *queue, const char *dots)
 		    queue);
 		return true;
 	}
+	ipp_t *request = queue_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
+	if (dots != nullptr && option[0] != '\0')
+		ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, dots_option,
+		    nullptr, dots);
 	bool missing = false;
-	if (!ask_server(http.get(), ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER),
-	    queue, w->adapted, &missing))
+	if (!ask_server(http.get(), request, queue, w->adapted, &missing,
+	    nullptr))
 		return false;
 	if (dots == nullptr)
 		printf("%s: morvane-filter no longer runs; the PPD's own filter "
@@ -295,13 +361,15 @@ static bool setup_queue(const work *w, const char *queue, const char *dots)
 
 static bool setup(int argc, char *argv[], const work *w)
 {
-	const char *usage = "usage: morvane-setup --ppd FILE DOTS | QUEUE DOTS "
+	const char *usage = "usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] "
 	    "| --remove QUEUE";
 	bool file = argc == 4 && strcmp(argv[1], "--ppd") == 0;
 	bool remove = argc == 3 && strcmp(argv[1], "--remove") == 0;
-	bool queue = argc == 3 && argv[1][0] != '-';
+	bool queue = (argc == 2 || argc == 3) && argv[1][0] != '-';
 	if (!file && !remove && !queue)
 		return fail("%s", usage);
+	if (queue && argc == 2)
+		return show_queue(w, argv[1]);
 	const char *dots = remove ? nullptr : argv[argc - 1];
 	if (dots != nullptr && !dots_valid(dots))
 		return fail("the vertical dots \"%s\" are not a number", dots);

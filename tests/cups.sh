@@ -396,8 +396,8 @@ filter-missing|--ppd $tmp/missing.ppd 3473|$tmp/missing.ppd: CUPS finds no way f
 no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such file or directory
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE DOTS | --remove QUEUE
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE DOTS | --remove QUEUE
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --remove QUEUE
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --remove QUEUE
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|the queue raw has no PPD
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
@@ -472,10 +472,14 @@ while IFS='|' read -r arguments expected; do
 	said=$("$setup_program" $arguments 2>&1)
 	[ "$said" = "$expected" ] || fail "morvane-setup $arguments: $said"
 done <<RUNS
+removed|removed: its PPD does not run morvane-filter; morvane-setup removed DOTS sets it up
 removed 3473|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3473
+removed|removed: vertical dots 3473, its PPD's *MorvaneVerticalDots
 removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400
 --remove removed|removed: morvane-filter no longer runs; the PPD's own filter lines are back
 --remove removed|removed: its PPD has no lines of morvane's; nothing changed
+dots|dots: vertical dots 3300, the queue's morvane-vertical-dots-default
+plain|plain: no vertical dots: its jobs pass unshifted
 RUNS
 # Another user may not change the queue, and is never asked for a
 # password: it has no terminal.
@@ -487,6 +491,14 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
     { fail "--remove: not the queue's PPD as it was"; diff "$tmp/removed.ppd" "$tmp/ppd/removed.ppd"; }
+# A queue's default for the dots, which its jobs get first, takes a new
+# value too.
+lpadmin -p removed -o morvane-vertical-dots-default=3000
+for run in "removed 3100|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3100" \
+    "removed|removed: vertical dots 3100, the queue's morvane-vertical-dots-default"; do
+	said=$("$setup_program" ${run%%|*} 2>&1)
+	[ "$said" = "${run#*|}" ] || fail "morvane-setup ${run%%|*}: $said"
+done
 
 # The jobs: PostScript with and without DSC comments, and with a page size
 # of its own in its setup, PDF, text, PNG and CUPS's test page. CUPS's own
