@@ -52,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		    doc.body.end <= (off_t)size, "the document moves the scan on");
 		check_blocks(&doc);
 		sets_own_size(job, &doc);
+		float size[2];
+		for (int i = 0; i < doc.blocks; i++)
+			(void)code_page_size(job, doc.block[i].bytes, size);
 		at = doc.body.end;
 	}
 	require(result == scan_too_many || (doc.before.start == at &&
