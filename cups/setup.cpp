@@ -4,6 +4,7 @@
 // kind of job then passes it.
 //   morvane-setup --ppd FILE DOTS   FILE adapted, on standard output
 //   morvane-setup QUEUE DOTS        the same for a queue of the server
+//   morvane-setup QUEUE             the vertical dots that its jobs get
 //   morvane-setup --remove QUEUE    the queue's PPD without morvane's lines
 #include <cerrno>
 #include <cstdarg>
