@@ -3,7 +3,11 @@
 # Times a one-page PDF job end to end through a private cupsd, from its
 # submission to "Job completed." in the log: on a queue of the filter and
 # on CUPS's own PostScript queue of the same PPD, taking turns, RUNS times
-# each. Prints the median of each and their ratio.
+# each. Prints the median of each, their ratio and their difference.
+# BENCH_PPD names another PPD with the filter's line (the sample's by
+# default), and BENCH_OPTIONS the job's options for lp, such as
+# "-n 10 -o collate=true", which CUPS sends as 10 documents where the PPD
+# has no *Collate.
 # Needs cupsd, the CUPS clients, cups-filters, ghostscript and psutils.
 # Usage: bench/cupsd.sh [DIR [RUNS]]   (DIR holds morvane and morvane-filter)
 set -eu
@@ -20,7 +24,7 @@ install -m 755 "$build/morvane" "$tmp/morvane"
 start_cupsd "$tmp" "$build/morvane-filter" "$tmp/morvane" info ||
     { cat "$tmp/log/error_log"; exit 1; }
 
-ppd=$here/../cups/morvane.ppd
+ppd=${BENCH_PPD:-$here/../cups/morvane.ppd}
 grep -v '^\*cupsFilter' "$ppd" >"$tmp/cups.ppd"
 lpadmin -p morvane -E -v "save:$tmp/printed" -P "$ppd" 2>/dev/null
 lpadmin -p cups -E -v "save:$tmp/printed" -P "$tmp/cups.ppd" 2>/dev/null
@@ -33,7 +37,7 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps
 # time_job QUEUE: the milliseconds from lp to "Job completed." of its job.
 time_job() {
 	start=$(date +%s%N)
-	request=$(lp -d "$1" "$tmp/job.pdf")
+	request=$(lp -d "$1" ${BENCH_OPTIONS:-} "$tmp/job.pdf")
 	id=${request#*"$1"-} id=${id%% *}
 	until grep -a -q "\[Job $id\] Job \(completed\|stopped\)" "$tmp/log/error_log"; do
 		sleep 0.005
@@ -50,7 +54,7 @@ for i in $(seq "$runs"); do
 done
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 m=$(median "$tmp/morvane.ms") c=$(median "$tmp/cups.ms")
-echo "one-page PDF job, submission to completion, median of $runs:"
+echo "one-page PDF job${BENCH_OPTIONS:+ ($BENCH_OPTIONS)}, submission to completion, median of $runs:"
 echo "  morvane queue: $m ms"
 echo "  CUPS's own queue of the same PPD: $c ms"
-awk -v m="$m" -v c="$c" 'BEGIN { printf "  ratio: %.2f (target <= 1.25)\n", m / c }'
+awk -v m="$m" -v c="$c" 'BEGIN { printf "  ratio: %.2f (target <= 1.25), difference %d ms\n", m / c, m - c }'
