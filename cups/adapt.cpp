@@ -23,6 +23,7 @@ struct reader {
 	bool comment;     // the piece belongs to a comment line
 	bool crlf;        // the first line ends in CR LF
 	bool decided;     // the first line has ended
+	bool zero;        // a piece held a zero byte, which text would lose
 };
 
 // A line that morvane-setup took out, as it was.
@@ -35,9 +36,11 @@ const char *restored(const char *line)
 
 bool next_piece(reader *r)
 {
+	long before = ftell(r->in);
 	if (fgets(r->text, buffer_size, r->in) == nullptr)
 		return false;
 	size_t length = strlen(r->text);
+	r->zero = r->zero || ftell(r->in) - before != (long)length;
 	r->keyword = r->line_start && !r->in_value;
 	// A line that morvane-setup took out reads as the line it was.
 	if (r->line_start)
@@ -147,8 +150,9 @@ void add_type(char types[buffer_size], const char *type)
 
 void read_filters(FILE *in, ppd_filters *filters)
 {
-	*filters = ppd_filters{shape_no_filters, 0, 0, false, false, "", ""};
-	reader r = {in, "", false, true, false, false, false, false};
+	*filters = ppd_filters{shape_no_filters, 0, 0, false, false, false, "",
+	    ""};
+	reader r = {in, "", false, true, false, false, false, false, false};
 	bool pdf_direct = false;
 	while (next_piece(&r)) {
 		if (!r.keyword)
@@ -171,6 +175,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 			pdf_direct = true;
 	}
 	filters->unclosed = r.in_value;
+	filters->zero = r.zero;
 	if (filters->count == 0)
 		filters->shape = shape_no_filters;
 	else if (filters->program[0] != '\0')
@@ -182,7 +187,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
     const char *dots)
 {
-	reader r = {in, "", false, true, false, false, false, false};
+	reader r = {in, "", false, true, false, false, false, false, false};
 	bool dropping = false;
 	bool ended = true;
 	bool ok = true;

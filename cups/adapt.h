@@ -26,6 +26,7 @@ struct ppd_filters {
 	bool runs_filter;             // a line of morvane's runs the filter
 	bool unclosed;                // a quoted value runs to the end: no
 	                              // line can be added after it
+	bool zero;                    // it holds a zero byte, which is no text
 	char program[buffer_size];    // the filter that takes the PostScript
 	char types[buffer_size];      // the types its filters take, for a
 	                              // refusal: "a, b"

@@ -167,6 +167,8 @@ static bool adapt(const work *w, const char *from, const char *name,
 	else if (filters->unclosed)
 		ok = fail("cannot read the PPD file %s: a quoted value runs to its "
 		    "end", name);
+	else if (filters->zero)
+		ok = fail("cannot read the PPD file %s: it holds a zero byte", name);
 	else if (dots != nullptr && filters->shape == shape_pdf_direct)
 		ok = fail("%s: the printer takes PDF straight from CUPS, so its jobs "
 		    "never become PostScript that morvane-filter can shift: use "

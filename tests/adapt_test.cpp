@@ -121,6 +121,11 @@ TEST(read_filters, names_the_types_and_the_program)
 	EXPECT_EQ(filters.morvane, 0);
 	adapt(head + out + pdf + foomatic + pre + dots, nullptr, &filters);
 	EXPECT_EQ(filters.morvane, 3);
+	EXPECT_FALSE(filters.zero);
+	// A zero byte would be lost from the text written: such a PPD is
+	// refused.
+	adapt(head + std::string("*% a\0b\n", 7) + foomatic, nullptr, &filters);
+	EXPECT_TRUE(filters.zero);
 }
 
 TEST(dots_valid, takes_a_number_alone)
