@@ -23,10 +23,10 @@ import subprocess, sys, tempfile
 from collections import Counter
 
 here = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location(
+found = importlib.util.spec_from_file_location(
     'real_ppds', os.path.join(here, 'real_ppds.py'))
-real_ppds = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(real_ppds)
+real_ppds = importlib.util.module_from_spec(found)
+found.loader.exec_module(real_ppds)
 
 FILTER = re.compile(r'^\*cupsFilter2?:\s*"([^"]*)"', re.M)
 COMMAND = re.compile(r'^\*FoomaticRIPCommandLine:\s*"([^"]*)"', re.M)
