@@ -18,15 +18,12 @@ cupsfilter checks the chains with CUPS's filters of /usr/lib/cups and the
 FILTER given, in a ServerBin of links made here. A shape of A to G that is
 refused, or an F or R that is accepted, is a failure: the exit status is 1.
 """
-import argparse, importlib.util, multiprocessing, os, random, re
+import argparse, multiprocessing, os, random, re
 import subprocess, sys, tempfile
 from collections import Counter
 
-here = os.path.dirname(os.path.abspath(__file__))
-found = importlib.util.spec_from_file_location(
-    'real_ppds', os.path.join(here, 'real_ppds.py'))
-real_ppds = importlib.util.module_from_spec(found)
-found.loader.exec_module(real_ppds)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import real_ppds
 
 FILTER = re.compile(r'^\*cupsFilter2?:\s*"([^"]*)"', re.M)
 COMMAND = re.compile(r'^\*FoomaticRIPCommandLine:\s*"([^"]*)"', re.M)
