@@ -349,13 +349,16 @@ static bool print_documents(char *const args[], const char *ppd,
 	    &doc)) == scan_document; at = doc.body.end, documents++) {
 		int dropped = dropped_block(job, &doc, setup);
 		if (!take_document_size(args, ppd, folder, pstops, job, &doc,
-		    dropped, setup, &record) || (kept[0] == '\0' &&
-		    repeated(job, &doc) && !keep_output(folder, job, &doc, &record,
-		    kept)) || !print_document(folder, job, &doc, dropped, &record,
+		    dropped, setup, &record))
+			return false;
+		bool repeats = repeated(job, &doc);
+		if ((kept[0] == '\0' && repeats &&
+		    !keep_output(folder, job, &doc, &record, kept)) ||
+		    !print_document(folder, job, &doc, dropped, &record,
 		    kept[0] != '\0' ? kept : nullptr))
 			return false;
 		// The output kept serves the copies that follow, and no other.
-		if (kept[0] != '\0' && !repeated(job, &doc)) {
+		if (kept[0] != '\0' && !repeats) {
 			unlink(kept);
 			kept[0] = '\0';
 		}

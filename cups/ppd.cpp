@@ -122,8 +122,7 @@ float attribute_number(ppd_file_t *ppd, const char *name, float fallback)
 
 // A sheet's sides must be finite and positive: a custom size within the
 // PPD's range for custom sizes, any other (or any without a PPD) at most
-// largest_page. The test
-// is written so that NaN fails it.
+// largest_page. The test is written so that NaN fails it.
 bool check_size(ppd_file_t *ppd, const char *asked, page_setup *setup)
 {
 	float low[2] = {0, 0};
@@ -168,20 +167,24 @@ bool take_size(ppd_file_t *ppd, const ppd_size_t *size, const char *asked,
 	return check_size(ppd, asked != nullptr ? asked : size->name, setup);
 }
 
+// Whether a filter line of the PPD's, as libcups keeps it, runs the filter.
+bool runs_morvane(const char *line)
+{
+	const char program[] = " morvane-filter";
+	size_t length = strlen(line);
+	return length >= sizeof program - 1 &&
+	    strcmp(line + length - (sizeof program - 1), program) == 0;
+}
+
 // A *cupsFilter line that gives the filter application/postscript, as the
 // lines of morvane 1.3.0 did, hands it jobs that CUPS has not prepared.
 bool takes_raw_postscript(const ppd_file_t *ppd)
 {
 	const char type[] = "application/postscript ";
-	const char program[] = " morvane-filter";
-	for (int i = 0; i < ppd->num_filters; i++) {
-		const char *line = ppd->filters[i];
-		size_t length = strlen(line);
-		if (strncmp(line, type, sizeof type - 1) == 0 &&
-		    length >= sizeof program - 1 &&
-		    strcmp(line + length - (sizeof program - 1), program) == 0)
+	for (int i = 0; i < ppd->num_filters; i++)
+		if (strncmp(ppd->filters[i], type, sizeof type - 1) == 0 &&
+		    runs_morvane(ppd->filters[i]))
 			return true;
-	}
 	return false;
 }
 
@@ -189,14 +192,9 @@ bool takes_raw_postscript(const ppd_file_t *ppd)
 // those of CUPS's own queue of the printer.
 int own_filters(const ppd_file_t *ppd)
 {
-	const char program[] = " morvane-filter";
 	int count = 0;
-	for (int i = 0; i < ppd->num_filters; i++) {
-		const char *line = ppd->filters[i];
-		size_t length = strlen(line);
-		count += length < sizeof program - 1 ||
-		    strcmp(line + length - (sizeof program - 1), program) != 0;
-	}
+	for (int i = 0; i < ppd->num_filters; i++)
+		count += !runs_morvane(ppd->filters[i]);
 	return count;
 }
 
