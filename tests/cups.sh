@@ -353,7 +353,8 @@ adapted() {
 # EXPECTED on standard error, or, for "filter" or "pre", the PPD adapted
 # so on standard output, which the PPD adapted again must not change.
 export CUPS_SERVERBIN="$tmp/bin"
-lpadmin -p raw -E -v "save:$tmp/printed"
+lpadmin -p raw -E -v "save:$tmp/printed" 2>"$tmp/err" ||
+    fail "queue raw: $(cat "$tmp/err")"
 while IFS='|' read -r name arguments expected; do
 	[ "$arguments" != - ] || arguments=
 	timeout -k 2 10 "$setup_program" $arguments >"$tmp/out" 2>"$tmp/err"
@@ -466,7 +467,8 @@ done
 
 # morvane-setup on a queue keeps the queue's settings, and --remove gives
 # it back its PPD as it was.
-lpadmin -p removed -E -v "save:$tmp/printed" -P "$tmp/c.ppd" -o PageSize=Letter
+lpadmin -p removed -E -v "save:$tmp/printed" -P "$tmp/c.ppd" -o PageSize=Letter 2>"$tmp/err" ||
+    fail "queue removed: $(cat "$tmp/err")"
 cp "$tmp/ppd/removed.ppd" "$tmp/removed.ppd"
 while IFS='|' read -r arguments expected; do
 	said=$("$setup_program" $arguments 2>&1)
@@ -495,7 +497,8 @@ cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
     { fail "--remove: not the queue's PPD as it was"; diff "$tmp/removed.ppd" "$tmp/ppd/removed.ppd"; }
 # A queue's default for the dots, which its jobs get first, takes a new
 # value too.
-lpadmin -p removed -o morvane-vertical-dots-default=3000
+lpadmin -p removed -o morvane-vertical-dots-default=3000 2>"$tmp/err" ||
+    fail "queue removed: $(cat "$tmp/err")"
 for run in "removed 3100|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3100" \
     "removed|removed: vertical dots 3100, the queue's morvane-vertical-dots-default"; do
 	said=$("$setup_program" ${run%%|*} 2>&1)
