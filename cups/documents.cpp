@@ -11,6 +11,7 @@
 // and the copies between "%RBIBeginNonPPDFeature:" and
 // "%RBIEndNonPPDFeature". Only comment lines matter here, so the scan
 // jumps from one "%" that starts a line to the next.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -267,6 +268,15 @@ const char *read_comment(scan_state *state, const char *line)
 	return after;
 }
 
+// Whether the byte at is in a block of device setup that is carried.
+bool carried(const document *doc, off_t at)
+{
+	for (int i = 0; i < doc->blocks; i++)
+		if (at >= doc->block[i].bytes.start && at < doc->block[i].bytes.end)
+			return true;
+	return false;
+}
+
 }
 
 scan_result next_document(const char *data, off_t size, off_t from,
@@ -295,43 +305,127 @@ bool sets_own_size(const char *data, const document *doc)
 {
 	const char *end = data + doc->body.end;
 	const char key[] = "/PageSize";
-	const char *p = data + doc->body.start;
-	while ((p = (const char *)memmem(p, end - p, key, sizeof key - 1)) !=
-	    nullptr) {
-		off_t at = p - data;
-		bool carried = false;
-		for (int i = 0; i < doc->blocks && !carried; i++)
-			carried = at >= doc->block[i].bytes.start &&
-			    at < doc->block[i].bytes.end;
-		if (!carried)
+	for (const char *p = data + doc->body.start; (p = (const char *)memmem(p,
+	    end - p, key, sizeof key - 1)) != nullptr; p += sizeof key - 1)
+		if (!carried(doc, p - data))
 			return true;
-		p += sizeof key - 1;
-	}
 	return false;
+}
+
+namespace {
+
+// Reads "[N1 ... Ncount]" at p, blanks around the numbers allowed, into
+// numbers. Returns false where that is not what is there.
+bool read_array(const char *p, const char *end, float *numbers, int count)
+{
+	const char *close = p < end && *p == '[' ?
+	    (const char *)memchr(p, ']', end - p) : nullptr;
+	char text[96];
+	if (close == nullptr || close - p >= (long)sizeof text)
+		return false;
+	memcpy(text, p + 1, close - p - 1);
+	text[close - p - 1] = '\0';
+	char *at = text;
+	for (int i = 0; i < count; i++) {
+		char *after = nullptr;
+		numbers[i] = strtof(at, &after);
+		if (after == at)
+			return false;
+		at = after;
+	}
+	while (*at == ' ' || *at == '\t' || *at == '\r' || *at == '\n')
+		at++;
+	return *at == '\0';
+}
+
+// The array after the key at p, blanks before it allowed.
+bool read_value(const char *p, const char *end, const char *key,
+    float *numbers, int count)
+{
+	for (p += strlen(key); p < end && strchr(" \t\r\n", *p) != nullptr; p++)
+		;
+	return read_array(p, end, numbers, count);
+}
+
+// Adds a size that none in sizes is within a point of. Returns false
+// where sizes is full.
+bool add_size(float width, float length, page_sizes *sizes)
+{
+	if (!(width > 0 && length > 0))
+		return true;
+	for (int i = 0; i < sizes->count; i++)
+		if (fabsf(sizes->size[i][0] - width) <= 1 &&
+		    fabsf(sizes->size[i][1] - length) <= 1)
+			return true;
+	if (sizes->count == max_page_sizes)
+		return false;
+	sizes->size[sizes->count][0] = width;
+	sizes->size[sizes->count][1] = length;
+	sizes->count++;
+	return true;
+}
+
+// The sizes of the "%%DocumentMedia:" line at p and the "%%+" lines after
+// it: "NAME WIDTH LENGTH ...", the name in parentheses where it has blanks.
+bool add_media(const char *p, const char *end, page_sizes *sizes)
+{
+	p += strlen("%%DocumentMedia:");
+	for (;;) {
+		const char *stop = next_line(p, end);
+		while (p < stop && *p == ' ')
+			p++;
+		const char *name_end = p < stop && *p == '(' ?
+		    (const char *)memchr(p, ')', stop - p) : p;
+		while (name_end != nullptr && name_end < stop && *name_end != ' ')
+			name_end++;
+		char text[96] = "";
+		if (name_end != nullptr && stop - name_end < (long)sizeof text) {
+			memcpy(text, name_end, stop - name_end);
+			text[stop - name_end] = '\0';
+		}
+		char *after = nullptr, *last = nullptr;
+		float width = strtof(text, &after);
+		float length = strtof(after, &last);
+		if (last != after && !add_size(width, length, sizes))
+			return false;
+		if (!has_prefix(stop, end, "%%+"))
+			return true;
+		p = stop + strlen("%%+");
+	}
+}
+
 }
 
 bool code_page_size(const char *data, span bytes, float size[2])
 {
 	const char key[] = "/PageSize";
-	const char *end = data + bytes.end;
 	const char *p = (const char *)memmem(data + bytes.start,
 	    bytes.end - bytes.start, key, sizeof key - 1);
-	if (p == nullptr)
-		return false;
-	for (p += sizeof key - 1; p < end && strchr(" \t\r\n", *p) != nullptr; p++)
-		;
-	const char *close = p < end && *p == '[' ?
-	    (const char *)memchr(p, ']', end - p) : nullptr;
-	char numbers[64];
-	if (close == nullptr || close - p >= (long)sizeof numbers)
-		return false;
-	memcpy(numbers, p + 1, close - p - 1);
-	numbers[close - p - 1] = '\0';
-	char *after = nullptr;
-	size[0] = strtof(numbers, &after);
-	char *last = nullptr;
-	size[1] = strtof(after, &last);
-	while (*last == ' ' || *last == '\t' || *last == '\r' || *last == '\n')
-		last++;
-	return after != numbers && last != after && *last == '\0';
+	return p != nullptr && read_value(p, data + bytes.end, key, size, 2);
+}
+
+bool own_page_sizes(const char *data, const document *doc,
+    page_sizes *sizes)
+{
+	const char *start = data + doc->body.start, *end = data + doc->body.end;
+	const char *keys[] = {"/PageSize", "/MediaBox", "%%DocumentMedia:"};
+	for (const char *key : keys) {
+		size_t length = strlen(key);
+		for (const char *p = start; (p = (const char *)memmem(p, end - p,
+		    key, length)) != nullptr; p += length) {
+			float box[4] = {0, 0, 0, 0};
+			bool fits = true;
+			if (key == keys[2])
+				fits = !starts_line(data, p) || add_media(p, end, sizes);
+			else if (key == keys[1])
+				fits = !read_value(p, end, key, box, 4) ||
+				    add_size(box[2] - box[0], box[3] - box[1], sizes);
+			else if (!carried(doc, p - data))
+				fits = !read_value(p, end, key, box, 2) ||
+				    add_size(box[0], box[1], sizes);
+			if (!fits)
+				return false;
+		}
+	}
+	return true;
 }

@@ -125,6 +125,21 @@ scan_result next_document(const char *data, off_t size, off_t from,
 // Returns false where it has none that can be read.
 bool code_page_size(const char *data, span bytes, float size[2]);
 
+// The page sizes, in points, that a document's pages may ask for.
+constexpr int max_page_sizes = 24;
+struct page_sizes {
+	int count;
+	float size[max_page_sizes][2];
+};
+
+// Adds to sizes the sizes that the document's code names: "/PageSize
+// [W H]" outside the device setup that is carried, "/MediaBox [X0 Y0 X1
+// Y1]" as ghostscript's PostScript of PDF pages writes it, and the media
+// of "%%DocumentMedia:". A size within a point of one in sizes is that
+// one. Returns false where they do not fit.
+bool own_page_sizes(const char *data, const document *doc,
+    page_sizes *sizes);
+
 // Whether the document asks for a page size itself, outside the device
 // setup that is carried: PDF turned into PostScript does so on each page.
 bool sets_own_size(const char *data, const document *doc);
@@ -137,14 +152,18 @@ struct run_result {
 };
 
 // Where a program's output goes as it comes: on to standard output, after
-// the bytes jcl of the file from, with the bytes of its blocks put in
-// before the first line that starts with marker. The lines before that
-// one wait in the file held until it comes; without it, nothing goes out.
+// the bytes jcl of the file from, with the bytes of its blocks and then
+// the text before put in before the first line that starts with marker,
+// and the text after (where not null) after the first "%%EndProcSet" line
+// that follows. The lines before the marker's wait in the file held until
+// it comes; without it, nothing goes out.
 struct passing {
 	int from;
 	span jcl;
 	const span *blocks;
 	int count;
+	const char *before;
+	const char *after;  // null once it is placed
 	const char *marker;
 	int held;
 	bool placed;        // the marker's line has come, and all before it

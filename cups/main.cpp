@@ -223,6 +223,98 @@ static bool take_document_size(char *const args[], const char *ppd,
 	    report_error("morvane printed no pstops record for %s", name);
 }
 
+// The document's own requests of the device reach the printer, where
+// pstops would swallow them, as they do without the filter. A request in
+// a page then gives the page the shift of morvane's record for the size in
+// effect, from the printer's default matrix for that size, as pstops'
+// code at the page's start gives it; a size without a record stops the job
+// with an error on the printer. A page size asked for outside the pages,
+// which every page would get with the record of the job's size, is still
+// swallowed. The procedure set goes before pstops', to find the printer's
+// own procedures; the table of shifts and the new setpagedevice after it.
+static const char page_device[] =
+    "%%BeginProcSet: morvane-page-size 1 0\n"
+    "userdict begin\n"
+    "/MorvaneSetPageDevice/setpagedevice load def\n"
+    "/MorvaneDefaultMatrix/defaultmatrix load def\n"
+    "/MorvanePageSize{null MorvanePageSizes{dup 0 get 4 index sub abs 1 le\n"
+    " 1 index 1 get 4 index sub abs 1 le and{exch pop exit}{pop}ifelse}forall\n"
+    " 3 1 roll pop pop}def\n"
+    "/MorvanePageDevice{userdict/PStoPSsaved known dup 2 index/PageSize known\n"
+    " not or{exch MorvaneSetPageDevice}{pop pop false}ifelse\n"
+    " {currentpagedevice/PageSize get aload pop MorvanePageSize dup null eq\n"
+    "  {pop/setpagedevice errordict/rangecheck get exec}if\n"
+    "  matrix MorvaneDefaultMatrix setmatrix dup 2 get 1 index 3 get translate\n"
+    "  userdict/PStoPSmatrix matrix currentmatrix put\n"
+    "  userdict/MorvanePage 3 -1 roll put\n"
+    "  userdict/PStoPSclip{0 0 moveto MorvanePage 0 get 0 rlineto\n"
+    "   0 MorvanePage 1 get rlineto MorvanePage 0 get neg 0 rlineto\n"
+    "   closepath}put\n"
+    "  initclip PStoPSxform concat}if}def\n"
+    "end\n"
+    "%%EndProcSet\n";
+
+// The shift in inches of a pstops record's page specification,
+// "1:0@1.0(Xin,Yin)".
+static bool record_shift(const command_record *record, double shift[2])
+{
+	const char *p = record->argv[3] + strlen("1:0@1.0(");
+	char *end = nullptr;
+	shift[0] = strtod(p, &end);
+	if (end == p || strncmp(end, "in,", 3) != 0)
+		return false;
+	p = end + 3;
+	shift[1] = strtod(p, &end);
+	return end != p && strcmp(end, "in)") == 0;
+}
+
+// The table of shifts for the page sizes that the document's code names,
+// after pstops' procedure set, in text: empty where the document asks for
+// no size itself. The size in setup, with its record, comes first; every
+// other size gets a record of its own and is checked as the job's is.
+static bool shift_table(char *const args[], const char *folder,
+    const char *pstops, const mapped_file *job, const document *doc,
+    const page_setup *setup, const command_record *record,
+    char text[buffer_size])
+{
+	text[0] = '\0';
+	if (!sets_own_size(job->data, doc))
+		return true;
+	page_sizes sizes = {1, {{setup->width, setup->length}}};
+	if (!own_page_sizes(job->data, doc, &sizes))
+		return report_error("the job asks for more than %d page sizes",
+		    max_page_sizes);
+	int used = snprintf(text, buffer_size, "%%%%BeginProcSet: "
+	    "morvane-page-sizes 1 0\nuserdict/MorvanePageSizes[");
+	for (int i = 0; i < sizes.count; i++) {
+		page_setup other = *setup;
+		command_record own;
+		char name[64];
+		// NOLINTNEXTLINE(cert-err33-c): two floats fit.
+		snprintf(name, sizeof name, "%gx%g", (double)sizes.size[i][0],
+		    (double)sizes.size[i][1]);
+		double shift[2];
+		if (i > 0 && (!take_code_size(name, sizes.size[i], &other) ||
+		    !run_morvane(args, folder, &other, pstops, &own)))
+			return false;
+		if ((i > 0 && own.kind != pstops_record) ||
+		    !record_shift(i > 0 ? &own : record, shift))
+			return report_error("morvane printed no pstops record for "
+			    "the page size %s", name);
+		used += snprintf(text + used, buffer_size - used, "[%g %g %.6f %.6f]",
+		    (double)sizes.size[i][0], (double)sizes.size[i][1],
+		    shift[0] * 72, shift[1] * 72);
+		if (used >= buffer_size)
+			return report_error("the job's page sizes do not fit in a "
+			    "buffer");
+	}
+	const char end[] = "]put\nuserdict/setpagedevice/MorvanePageDevice "
+	    "load put\n%%EndProcSet\n";
+	used += snprintf(text + used, buffer_size - used, "%s", end);
+	return used < buffer_size || report_error("the job's page sizes do not "
+	    "fit in a buffer");
+}
+
 // Writes the document to path, less the device setup carried past pstops.
 static bool write_document(const char *path, const mapped_file *job,
     const document *doc)
@@ -301,7 +393,7 @@ static bool keep_output(const char *folder, const mapped_file *job,
 // fails before anything has gone out.
 static bool print_document(const char *folder, const mapped_file *job,
     const document *doc, int dropped, const command_record *record,
-    const char *kept)
+    const char *kept, const char *shifts)
 {
 	char held_path[buffer_size];
 	path_in(held_path, folder, "held.ps");
@@ -313,15 +405,20 @@ static bool print_document(const char *folder, const mapped_file *job,
 	int held = -1;
 	if (!make_file(folder, "held.ps", &held))
 		return false;
+	bool own = shifts[0] != '\0';
 	passing pass = {job->fd, doc->before, blocks, count,
+	    own ? page_device : nullptr, own ? shifts : nullptr,
 	    "%%BeginProcSet: PStoPS", held, false, false, 0, false};
 	const program_io io = {-1, -1, nullptr, &pass};
 	bool ok = run_command(folder, job, doc, record, kept, &io);
 	close(held);
 	unlink(held_path);
-	return ok && (pass.placed || report_error("pstops wrote no "
-	    "\"%%%%BeginProcSet: PStoPS\" line, before which the job's device "
-	    "setup must go"));
+	if (ok && !pass.placed)
+		return report_error("pstops wrote no \"%%%%BeginProcSet: PStoPS\" "
+		    "line, before which the job's device setup must go");
+	return ok && (pass.after == nullptr || report_error("pstops wrote no "
+	    "\"%%%%EndProcSet\" line after its procedure set, where the shifts "
+	    "for the pages' own sizes must go"));
 }
 
 // Prints the documents of the job with morvane's record for their size:
@@ -345,6 +442,7 @@ static bool print_documents(char *const args[], const char *ppd,
 	scan_result found;
 	int documents = 0;
 	char kept[buffer_size] = "";
+	char shifts[buffer_size] = "";
 	for (off_t at = 0; (found = next_document(job->data, job->size, at,
 	    &doc)) == scan_document; at = doc.body.end, documents++) {
 		int dropped = dropped_block(job, &doc, setup);
@@ -352,10 +450,12 @@ static bool print_documents(char *const args[], const char *ppd,
 		    dropped, setup, &record))
 			return false;
 		bool repeats = repeated(job, &doc);
-		if ((kept[0] == '\0' && repeats &&
+		// A copy of the document before it has its table.
+		if ((kept[0] == '\0' && !shift_table(args, folder, pstops, job,
+		    &doc, setup, &record, shifts)) || (kept[0] == '\0' && repeats &&
 		    !keep_output(folder, job, &doc, &record, kept)) ||
 		    !print_document(folder, job, &doc, dropped, &record,
-		    kept[0] != '\0' ? kept : nullptr))
+		    kept[0] != '\0' ? kept : nullptr, shifts))
 			return false;
 		// The output kept serves the copies that follow, and no other.
 		if (kept[0] != '\0' && !repeats) {

@@ -94,6 +94,12 @@ ssize_t output_failed(char failure[buffer_size])
 	return -1;
 }
 
+bool line_starts(const char *start, const char *stop, const char *text)
+{
+	size_t length = strlen(text);
+	return (size_t)(stop - start) >= length && memcmp(start, text, length) == 0;
+}
+
 // Sends what waited for the marker's line: the JCL, the held lines, and
 // the blocks. Writes why it failed to failure.
 bool place_setup(passing *pass, char failure[buffer_size])
@@ -108,6 +114,10 @@ bool place_setup(passing *pass, char failure[buffer_size])
 		done = transfer(pass->from, &at, pass->blocks[i].end - at,
 		    STDOUT_FILENO);
 	}
+	if (done == transfer_done && pass->before != nullptr &&
+	    !write_all(STDOUT_FILENO, pass->before,
+	    (off_t)strlen(pass->before)))
+		done = transfer_write_error;
 	if (done == transfer_write_error)
 		output_failed(failure);
 	else if (done != transfer_done)
@@ -125,7 +135,7 @@ ssize_t pass_stream(child_stream *stream, passing *pass,
     char failure[buffer_size])
 {
 	char *line = stream->line;
-	if (pass->placed) {
+	if (pass->placed && pass->after == nullptr) {
 		// The kernel moves the bytes where standard output takes them.
 		ssize_t n = splice(stream->fd, nullptr, STDOUT_FILENO, nullptr,
 		    1 << 20, SPLICE_F_MOVE);
@@ -144,23 +154,33 @@ ssize_t pass_stream(child_stream *stream, passing *pass,
 	if (n <= 0)
 		return n;
 	stream->used += (int)n;
-	const size_t marker = strlen(pass->marker);
 	char *start = line, *end = line + stream->used;
 	for (;;) {
 		char *feed = (char *)memchr(start, '\n', end - start);
 		char *stop = feed != nullptr ? feed + 1 : end;
 		if (feed == nullptr && end - start < buffer_size - 1)
 			break;
-		if (!pass->in_line && (size_t)(stop - start) >= marker &&
-		    memcmp(start, pass->marker, marker) == 0) {
-			if (!place_setup(pass, failure))
-				return -1;
-			if (!write_all(STDOUT_FILENO, start, end - start))
+		if (!pass->placed && !pass->in_line &&
+		    line_starts(start, stop, pass->marker) &&
+		    !place_setup(pass, failure))
+			return -1;
+		if (pass->placed) {
+			bool ends = pass->after != nullptr && !pass->in_line &&
+			    line_starts(start, stop, "%%EndProcSet");
+			if (!write_all(STDOUT_FILENO, start, stop - start) ||
+			    (ends && !write_all(STDOUT_FILENO, pass->after,
+			    (off_t)strlen(pass->after))))
+				return output_failed(failure);
+			if (ends)
+				pass->after = nullptr;
+		}
+		if (pass->placed && pass->after == nullptr) {
+			if (!write_all(STDOUT_FILENO, stop, end - stop))
 				return output_failed(failure);
 			stream->used = 0;
 			return n;
 		}
-		if (!write_all(pass->held, start, stop - start)) {
+		if (!pass->placed && !write_all(pass->held, start, stop - start)) {
 			set_failure(failure, "cannot hold the start of %s's "
 			    "output: %s", stream->name, strerror(errno));
 			return -1;

@@ -52,6 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		    doc.body.end <= (off_t)size, "the document moves the scan on");
 		check_blocks(&doc);
 		sets_own_size(job, &doc);
+		page_sizes sizes = {0, {}};
+		bool fit = own_page_sizes(job, &doc, &sizes);
+		require(sizes.count <= max_page_sizes && (fit || sizes.count ==
+		    max_page_sizes), "the sizes stay in their table");
 		float size[2];
 		for (int i = 0; i < doc.blocks; i++)
 			(void)code_page_size(job, doc.block[i].bytes, size);

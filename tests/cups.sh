@@ -34,6 +34,7 @@ needs cups /usr/lib/cups/filter/texttopdf cups-filters
 needs cups /usr/lib/cups/filter/foomatic-rip cups-filters
 needs cups cupsfilter cups
 needs cups groff groff-base
+needs cups pdftops poppler-utils
 
 tmp=$(mktemp -d) || exit 2
 # A filter that cupsd left running may still be removing its own files.
@@ -521,6 +522,23 @@ printf '.TH TEST 1\n.SH NAME\ntest \\- a page of groff\n' |
 sed 's|^%%EndComments$|&\n%%BeginSetup\n/TeXDict 10 dict def TeXDict begin\n%%BeginPaperSize: a5\n/setpagedevice where { pop << /PageSize [ 420 595 ] >> setpagedevice } { /a5 where { pop a5 } if } ifelse\n%%EndPaperSize\nend\n%%EndSetup|' \
     "$job" >"$tmp/dvips.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$job"
+# Pages that ask for their own size: A4, A4, Letter, A4, written by hand,
+# by poppler's pdftops and by ghostscript's ps2write.
+{
+	printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 4' '%%EndComments'
+	for page in 1:595x842 2:595x842 3:612x792 4:595x842; do
+		size=${page#*:}
+		printf '%s\n' "%%Page: ${page%:*} ${page%:*}" \
+		    "<< /PageSize [${size%x*} ${size#*x}] >> setpagedevice" \
+		    '/Times-Roman findfont 24 scalefont setfont' \
+		    "100 100 moveto (page ${page%:*}) show" \
+		    "20 20 $((${size%x*} - 40)) $((${size#*x} - 40)) rectstroke showpage"
+	done
+	echo '%%EOF'
+} >"$tmp/mixed.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/mixed.pdf" "$tmp/mixed.ps"
+pdftops -origpagesizes "$tmp/mixed.pdf" "$tmp/poppler.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ps2write -o "$tmp/ps2write.ps" "$tmp/mixed.pdf"
 printf 'A text job\nof two lines\n' >"$tmp/job.txt"
 ln -s /usr/share/cups/data/testprint "$tmp/testprint"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
@@ -581,6 +599,11 @@ sample own-size.ps -
 letter groff.ps -
 a4 groff.ps - -o media=Letter
 letter dvips.ps -
+letter mixed.ps -
+a4 poppler.ps -
+letter poppler.ps - -n 2 -o collate=true
+sample ps2write.ps -
+b poppler.ps -
 sample dvips.ps - -o InputSlot=Tray2
 sample testprint A4
 shapes job.ps -
@@ -596,6 +619,11 @@ legacy job.ps Letter -n 2 -o sides=two-sided-long-edge
 legacy job.ps Letter
 JOBS
 } >"$tmp/jobs"
+# ONLY=REGEX runs only the jobs whose line matches it.
+if [ -n "${ONLY:-}" ]; then
+	grep -E -e "$ONLY" "$tmp/jobs" >"$tmp/only" || :
+	mv "$tmp/only" "$tmp/jobs"
+fi
 
 # Every job goes to both queues at once; the server runs them side by side.
 : >"$tmp/submitted"

@@ -78,7 +78,7 @@ TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
 
 // What next_document finds, one line a document: the bytes before it, its
 // body's first line, its length, "!" if it asks for a size outside its
-// carried setup, and each block of setup it carries ("+" if cut, "=" if
+// carried setup, the sizes that its code names ("{WxH}"), and each block of setup it carries ("+" if cut, "=" if
 // left in place, with the size it sets); then what follows the last.
 std::string scan(const std::string &job)
 {
@@ -95,6 +95,12 @@ std::string scan(const std::string &job)
 		    body.substr(0, body.find('\n')) + " " +
 		    std::to_string(doc.body.end - doc.body.start) +
 		    (sets_own_size(data, &doc) ? "!" : "");
+		page_sizes sizes = {0, {}};
+		if (!own_page_sizes(data, &doc, &sizes))
+			found += "{too many}";
+		for (int i = 0; i < sizes.count; i++)
+			found += "{" + std::to_string((int)sizes.size[i][0]) + "x" +
+			    std::to_string((int)sizes.size[i][1]) + "}";
 		for (int i = 0; i < doc.blocks; i++) {
 			const setup_block &b = doc.block[i];
 			float size[2];
@@ -152,6 +158,15 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	    "[1]\n%%EndFeature\n";
 	const std::string papers = "%!PS\n%%BeginSetup\n" + paper + groff +
 	    unread + "%%EndSetup\n";
+	// Sizes from the media comment, a page's box and its request; one
+	// within a point of another is that one, and code is not read.
+	const std::string media = "%!PS\n%%DocumentMedia: A4 595 842 0 () ()\n"
+	    "%%+ (US Letter) 612 792 0 () ()\n%%+ Bad x\n%%BeginSetup\n" +
+	    feature + "%%EndSetup\n" + page + "/MediaBox [10 10 305 410]\n"
+	    "/PageSize [595.5 842.5]\n/PageSize [300 2 mul 400]\n%%EOF\n";
+	std::string sizes = "%!PS\n";
+	for (int i = 0; i <= max_page_sizes; i++)
+		sizes += "/PageSize [" + std::to_string(300 + 2 * i) + " 400]\n";
 	std::string many = "%!PS\n%%BeginSetup\n";
 	for (int i = 0; i <= max_setup_blocks; i++)
 		many += "%%BeginFeature: *A B\n%%EndFeature\n";
@@ -186,8 +201,15 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		// and the pages' feature code sets nothing.
 		{n_up, "[]%!PS " + size(n_up) + "\n[]"},
 		// A page that asks for its own size, besides the setup's.
-		{own_size, "[]%!PS " + size(own_size) + "! +" + size(feature) +
-		    "A4\n[]"},
+		{own_size, "[]%!PS " + size(own_size) + "!{1x2} +" +
+		    size(feature) + "A4\n[]"},
+		{media, "[]%!PS " + size(media) + "!{595x842}{295x400}{612x792} +" +
+		    size(feature) + "A4\n[]"},
+		{sizes, "[]%!PS " + size(sizes) + "!{too many}{300x400}{302x400}"
+		    "{304x400}{306x400}{308x400}{310x400}{312x400}{314x400}{316x400}"
+		    "{318x400}{320x400}{322x400}{324x400}{326x400}{328x400}{330x400}"
+		    "{332x400}{334x400}{336x400}{338x400}{340x400}{342x400}{344x400}"
+		    "{346x400}\n[]"},
 		{papers, "[]%!PS " + size(papers) + " +" + size(paper) +
 		    "pa4[595x842] +" + size(groff) + "Default[595x842] +" +
 		    size(unread) + "X\n[]"},
