@@ -5,8 +5,10 @@
 //   morvane-setup --ppd FILE DOTS   FILE adapted, on standard output
 //   morvane-setup QUEUE DOTS        the same for a queue of the server
 //   morvane-setup QUEUE             the vertical dots that its jobs get
+//   morvane-setup --calibrate QUEUE a page that tells which to set
 //   morvane-setup --remove QUEUE    the queue's PPD without morvane's lines
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -294,13 +296,20 @@ static bool fetch_queue(http_t *http, const work *w, const char *queue,
 	return true;
 }
 
-// Says which vertical dots the queue's jobs get, and from where: the
-// queue's default, which CUPS puts in every job's options, or its PPD.
-static bool show_queue(const work *w, const char *queue)
+// The vertical dots that a queue's jobs get, and where they come from.
+struct queue_dots {
+	bool runs_filter;          // its PPD runs morvane-filter
+	char value[buffer_size];   // empty where neither place has them
+	const char *source;
+};
+
+// Finds the vertical dots that the queue's jobs get: the queue's default,
+// which CUPS puts in every job's options, or its PPD's.
+static bool find_dots(http_t *http, const work *w, const char *queue,
+    queue_dots *dots)
 {
-	http_handle http = connect_server();
 	char option[buffer_size], attribute[buffer_size];
-	if (!http || !fetch_queue(http.get(), w, queue, option))
+	if (!fetch_queue(http, w, queue, option))
 		return false;
 	FILE *in = fopen(w->given, "rb");
 	if (in == nullptr)
@@ -309,15 +318,29 @@ static bool show_queue(const work *w, const char *queue)
 	read_filters(in, &filters);
 	(void)fclose(in);
 	bool in_ppd = ppd_dots(w->given, attribute);
-	if (!filters.runs_filter)
+	dots->runs_filter = filters.runs_filter;
+	dots->source = option[0] != '\0' ?
+	    "the queue's morvane-vertical-dots-default" :
+	    "its PPD's *MorvaneVerticalDots";
+	// NOLINTNEXTLINE(cert-err33-c): both came from buffers of this size.
+	snprintf(dots->value, buffer_size, "%s", option[0] != '\0' ? option :
+	    in_ppd ? attribute : "");
+	return true;
+}
+
+// Says which vertical dots the queue's jobs get, and from where.
+static bool show_queue(const work *w, const char *queue)
+{
+	http_handle http = connect_server();
+	queue_dots dots;
+	if (!http || !find_dots(http.get(), w, queue, &dots))
+		return false;
+	if (!dots.runs_filter)
 		printf("%s: its PPD does not run morvane-filter; morvane-setup %s "
 		    "DOTS sets it up\n", queue, queue);
-	else if (option[0] != '\0')
-		printf("%s: vertical dots %s, the queue's %s\n", queue, option,
-		    dots_option);
-	else if (in_ppd)
-		printf("%s: vertical dots %s, its PPD's *MorvaneVerticalDots\n",
-		    queue, attribute);
+	else if (dots.value[0] != '\0')
+		printf("%s: vertical dots %s, %s\n", queue, dots.value,
+		    dots.source);
 	else
 		printf("%s: no vertical dots: its jobs pass unshifted\n", queue);
 	return true;
@@ -362,12 +385,101 @@ static bool setup_queue(const work *w, const char *queue, const char *dots)
 	return true;
 }
 
+// The calibration page's mark lies this far below the page's top edge,
+// and its table gives the value to set for each millimetre this far to
+// either side.
+constexpr int mark_mm = 25;
+constexpr int table_mm = 15;
+
+// The PostScript of the calibration page, with the value in effect and
+// its table, sent as it is made. Text goes in PostScript strings, with
+// the queue's name escaped.
+static bool write_page(http_t *http, const char *queue,
+    const queue_dots *dots)
+{
+	char name[buffer_size] = "";
+	for (int i = 0, used = 0; queue[i] != '\0' && used < buffer_size - 2; i++) {
+		if (strchr("()\\", queue[i]) != nullptr)
+			name[used++] = '\\';
+		name[used++] = queue[i];
+		name[used] = '\0';
+	}
+	char text[buffer_size];
+	int length = snprintf(text, sizeof text, "%%!PS-Adobe-3.0\n"
+	    "%%%%Title: calibration page\n%%%%Pages: 1\n%%%%EndComments\n"
+	    "%%%%Page: 1 1\n/mm{72 mul 25.4 div}def\n"
+	    "currentpagedevice/PageSize get aload pop/H exch def/W exch def\n"
+	    "/top{H exch mm sub}def\n"
+	    "/line{top 15 mm exch moveto show}def\n"
+	    "/row{top exch mm exch 2 copy moveto 4 -1 roll show\n"
+	    " exch 16 mm add exch moveto show}def\n"
+	    "W 5 div %d top 0.5 sub W 3 mul 5 div 0.5 rectfill\n"
+	    "/Helvetica findfont 9 scalefont setfont\n"
+	    "(The line above: its top edge lies %d mm below the page's top "
+	    "edge.) %d line\n"
+	    "(Measure the distance from the sheet's top edge to the line's top "
+	    "edge,) %d line\n"
+	    "(and set the value of that row: morvane-setup %s VALUE) %d line\n"
+	    "(Vertical dots in effect: %s) %d line\n"
+	    "(mm) (value) 15 %d row (mm) (value) 60 %d row\n", mark_mm, mark_mm, mark_mm + 7,
+	    mark_mm + 12, name, mark_mm + 17, dots->value, mark_mm + 24,
+	    mark_mm + 31, mark_mm + 31);
+	// The value's text came through dots_valid: a number, no parenthesis.
+	double value = strtod(dots->value, nullptr);
+	bool ok = length < (int)sizeof text && cupsWriteRequestData(http, text,
+	    length) == HTTP_STATUS_CONTINUE;
+	const int rows = table_mm + 1;
+	for (int mm = mark_mm - table_mm; ok && mm <= mark_mm + table_mm; mm++) {
+		int row = mm - (mark_mm - table_mm);
+		length = snprintf(text, sizeof text, "(%d) (%ld) %d %d row\n", mm,
+		    lround(value + (mm - mark_mm) * 300 / 25.4), row < rows ? 15 : 60,
+		    mark_mm + 36 + 5 * (row % rows));
+		ok = cupsWriteRequestData(http, text, length) == HTTP_STATUS_CONTINUE;
+	}
+	const char end[] = "showpage\n%%EOF\n";
+	return ok && cupsWriteRequestData(http, end, sizeof end - 1) ==
+	    HTTP_STATUS_CONTINUE;
+}
+
+// Prints the calibration page on the queue, as a job of its own that gets
+// the queue's vertical dots as every job does.
+static bool calibrate(const work *w, const char *queue)
+{
+	http_handle http = connect_server();
+	queue_dots dots;
+	if (!http || !find_dots(http.get(), w, queue, &dots))
+		return false;
+	if (!dots.runs_filter || dots.value[0] == '\0' || !dots_valid(dots.value))
+		return fail("%s has no vertical dots to calibrate: morvane-setup %s "
+		    "DOTS sets them", queue, queue);
+	char server[buffer_size];
+	int job = cupsCreateJob(http.get(), queue, "calibration page", 0,
+	    nullptr);
+	if (job == 0)
+		return fail("the CUPS server %s refused a job on %s: %s",
+		    server_name(server), queue, cupsLastErrorString());
+	bool sent = cupsStartDocument(http.get(), queue, job, "calibration page",
+	    CUPS_FORMAT_POSTSCRIPT, 1) == HTTP_STATUS_CONTINUE &&
+	    write_page(http.get(), queue, &dots);
+	if (cupsFinishDocument(http.get(), queue) != IPP_STATUS_OK || !sent) {
+		fail("cannot send the calibration page to %s on the CUPS server "
+		    "%s: %s", queue, server_name(server), cupsLastErrorString());
+		(void)cupsCancelJob2(http.get(), queue, job, 0);
+		return false;
+	}
+	printf("%s: the calibration page is job %s-%d, with vertical dots %s, "
+	    "%s\n", queue, queue, job, dots.value, dots.source);
+	return true;
+}
+
 static bool setup(int argc, char *argv[], const work *w)
 {
 	const char *usage = "usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] "
-	    "| --remove QUEUE";
+	    "| --calibrate QUEUE | --remove QUEUE";
 	bool file = argc == 4 && strcmp(argv[1], "--ppd") == 0;
 	bool remove = argc == 3 && strcmp(argv[1], "--remove") == 0;
+	if (argc == 3 && strcmp(argv[1], "--calibrate") == 0)
+		return calibrate(w, argv[2]);
 	bool queue = (argc == 2 || argc == 3) && argv[1][0] != '-';
 	if (!file && !remove && !queue)
 		return fail("%s", usage);

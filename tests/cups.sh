@@ -398,11 +398,12 @@ filter-missing|--ppd $tmp/missing.ppd 3473|$tmp/missing.ppd: CUPS finds no way f
 no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such file or directory
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --remove QUEUE
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --remove QUEUE
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --calibrate QUEUE | --remove QUEUE
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --calibrate QUEUE | --remove QUEUE
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|the queue raw has no PPD
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
+calibrate-no-such-queue|--calibrate nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
 CASES
 CUPS_SERVER=127.0.0.1:1 "$setup_program" raw 3473 >"$tmp/out" 2>"$tmp/err"
 [ $? -eq 1 ] && [ ! -s "$tmp/out" ] &&
@@ -483,6 +484,8 @@ removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical
 --remove removed|removed: its PPD has no lines of morvane's; nothing changed
 dots|dots: vertical dots 3300, the queue's morvane-vertical-dots-default
 plain|plain: no vertical dots: its jobs pass unshifted
+--calibrate plain|morvane-setup: plain has no vertical dots to calibrate: morvane-setup plain DOTS sets them
+--calibrate plain-cups|morvane-setup: plain-cups has no vertical dots to calibrate: morvane-setup plain-cups DOTS sets them
 RUNS
 # Another user may not change the queue, and is never asked for a
 # password: it has no terminal. It runs a copy that it may read, wherever
@@ -638,6 +641,20 @@ while read -r queue file size options; do
 	echo "$queue $file $size $options" >>"$tmp/submitted"
 done <"$tmp/jobs"
 
+# The calibration pages, of queues whose pages print too low and too high.
+: >"$tmp/calibrations"
+for run in "a4|3400, its PPD's *MorvaneVerticalDots" \
+    "letter|3200, its PPD's *MorvaneVerticalDots" \
+    "dots|3300, the queue's morvane-vertical-dots-default" \
+    "b|3400, its PPD's *MorvaneVerticalDots"; do
+	queue=${run%%|*}
+	said=$("$setup_program" --calibrate "$queue" 2>&1)
+	id=${said#"$queue: the calibration page is job $queue-"} id=${id%%,*}
+	[ "$said" = "$queue: the calibration page is job $queue-$id, with vertical dots ${run#*|}" ] &&
+	    echo "$id $queue ${run#*|}" >>"$tmp/calibrations" ||
+	    fail "morvane-setup --calibrate $queue: $said"
+done
+
 # A job has ended when the log says that it completed or stopped: a job
 # whose filter fails stays stopped. The wait fails when no job has ended
 # for 10 s, and names the jobs left.
@@ -646,6 +663,7 @@ ended() {
 	    sort -u | wc -l
 }
 jobs=$(awk '{ n += ($1 > 0) + ($2 > 0) } END { print n + 0 }' "$tmp/submitted")
+jobs=$((jobs + $(wc -l <"$tmp/calibrations")))
 done=$(ended) still=0
 while [ "$done" -lt "$jobs" ] && [ "$still" -lt 100 ]; do
 	sleep 0.1
@@ -764,6 +782,34 @@ while read -r mine theirs queue file size options; do
 	done
 	passed=$((passed + 1))
 done <"$tmp/submitted"
+# On the printer, the row of the calibration page for the distance from
+# the sheet's top edge to the mark's gives the value that puts the page's
+# top edge on the sheet's, within half a millimetre and the rounding; and
+# the page shows the value in effect.
+while read -r id queue dots source; do
+	grep -a -q "\[Job $id\] Job completed\." "$tmp/log/error_log" ||
+	    { fail "calibration page of $queue: job $id did not complete"; continue; }
+	r=$tmp/reports/calibration-$id
+	report "$tmp/printed/$id.prn" "$r" >/dev/null
+	grep -a -q -F "(Vertical dots in effect: ${dots%,}) " "$tmp/printed/$id.prn" ||
+	    { fail "calibration page of $queue: not the value in effect"; continue; }
+	awk -v prn="$tmp/printed/$id.prn" '
+	    $2 == "device" { h = $5; sub(/]/, "", h) }
+	    /^%%HiResBoundingBox:/ { top = $5 }
+	    END {
+		mm = (h - top) / 72 * 25.4; row = int(mm + 0.5)
+		while ((getline line < prn) > 0)
+			if (line ~ "^\\(" row "\\) \\(")
+				{ split(line, f, /[()]/); value = f[4] }
+		ideal = (h / 72 - 3 / 25.4) * 300
+		d = value - ideal
+		if (value == "" || d > 0.5 * 300 / 25.4 + 0.5 || d < -0.5 * 300 / 25.4 - 0.5) {
+			printf "mark at %.2f mm, row %d: %s, not %.1f\n", mm, row, value, ideal
+			exit 1
+		}
+	    }' "$r.1" >"$tmp/err" && passed=$((passed + 1)) ||
+	    fail "calibration page of $queue: $(cat "$tmp/err")"
+done <"$tmp/calibrations"
 [ -z "$(ls "$tmp/spool/tmp" | grep morvane)" ] ||
     fail "the filter left a temporary folder in the spool"
 stop_cupsd || fail "a job's program lived on after cupsd stopped"
