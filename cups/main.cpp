@@ -268,20 +268,18 @@ static bool record_shift(const command_record *record, double shift[2])
 	return end != p && strcmp(end, "in)") == 0;
 }
 
-// The table of shifts for the page sizes that the document's code names,
-// after pstops' procedure set, in text: empty where the document asks for
-// no size itself. The size in setup, with its record, comes first; every
-// other size gets a record of its own and is checked as the job's is.
+// The table of shifts for the page sizes that a page may ask for, which
+// goes after pstops' procedure set, in text: the size in setup, with its
+// record, and those that the document's code names, each with a record of
+// its own, checked as the job's is.
 static bool shift_table(char *const args[], const char *folder,
     const char *pstops, const mapped_file *job, const document *doc,
     const page_setup *setup, const command_record *record,
     char text[buffer_size])
 {
-	text[0] = '\0';
-	if (!sets_own_size(job->data, doc))
-		return true;
 	page_sizes sizes = {1, {{setup->width, setup->length}}};
-	if (!own_page_sizes(job->data, doc, &sizes))
+	if (sets_own_size(job->data, doc) &&
+	    !own_page_sizes(job->data, doc, &sizes))
 		return report_error("the job asks for more than %d page sizes",
 		    max_page_sizes);
 	int used = snprintf(text, buffer_size, "%%%%BeginProcSet: "
@@ -405,10 +403,8 @@ static bool print_document(const char *folder, const mapped_file *job,
 	int held = -1;
 	if (!make_file(folder, "held.ps", &held))
 		return false;
-	bool own = shifts[0] != '\0';
-	passing pass = {job->fd, doc->before, blocks, count,
-	    own ? page_device : nullptr, own ? shifts : nullptr,
-	    "%%BeginProcSet: PStoPS", held, false, false, 0, false};
+	passing pass = {job->fd, doc->before, blocks, count, page_device,
+	    shifts, "%%BeginProcSet: PStoPS", held, false, false, 0, false};
 	const program_io io = {-1, -1, nullptr, &pass};
 	bool ok = run_command(folder, job, doc, record, kept, &io);
 	close(held);
