@@ -348,7 +348,7 @@ static bool repeated(const mapped_file *job, const document *doc)
 // output was kept for the copies of the document, that output.
 static bool run_command(const char *folder, const mapped_file *job,
     const document *doc, const command_record *record, const char *kept,
-    const program_io *io)
+    bool whole, const program_io *io)
 {
 	char in[buffer_size];
 	path_in(in, folder, "in.ps");
@@ -357,10 +357,10 @@ static bool run_command(const char *folder, const mapped_file *job,
 	// the record's output file it writes to its standard output.
 	const char *const *argv = record->argv;
 	const char *command[record_words] = {argv[0], "-q", argv[1], argv[2],
-	    argv[3], argv[4], nullptr};
+	    argv[3], whole ? "job.ps" : argv[4], nullptr};
 	const char *copy[] = {"/bin/cat", kept, nullptr};
 	run_result result;
-	if ((kept == nullptr && !write_document(in, job, doc)) ||
+	if ((kept == nullptr && !whole && !write_document(in, job, doc)) ||
 	    !run_program(kept != nullptr ? copy : command, folder, io, &result))
 		return false;
 	return result.status == 0 || report_error("%s failed with status %d",
@@ -377,9 +377,55 @@ static bool keep_output(const char *folder, const mapped_file *job,
 	if (!make_file(folder, "kept.ps", &out))
 		return false;
 	const program_io io = {-1, out, nullptr, nullptr};
-	bool ok = run_command(folder, job, doc, record, nullptr, &io);
+	bool ok = run_command(folder, job, doc, record, nullptr, false, &io);
 	close(out);
 	return ok;
+}
+
+// Whether the document is all of the job's own copy, which pstops can then
+// read as it is: no JCL, and no other document.
+static bool whole_job(const mapped_file *job, const document *doc)
+{
+	return doc->before.end == 0 && doc->body.end == job->size;
+}
+
+// Takes the setup that is carried out of the job's own copy, where pstops
+// then reads the document: the blocks to be placed go to the file
+// setup.ps first, and blocks then point into it; the cut ones become
+// blanks of the same length, their line ends kept, so that nothing else
+// moves and the job is not written out again.
+static bool blank_setup(const char *folder, const mapped_file *job,
+    const document *doc, span *blocks, int count, int *setup)
+{
+	if (!make_file(folder, "setup.ps", setup))
+		return false;
+	off_t at = 0;
+	for (int i = 0; i < count; i++) {
+		off_t length = blocks[i].end - blocks[i].start;
+		if (!write_all(*setup, job->data + blocks[i].start, length))
+			return report_error("cannot write the job's setup: %s",
+			    strerror(errno));
+		blocks[i] = span{at, at + length};
+		at += length;
+	}
+	char blank[buffer_size];
+	for (int i = 0; i < doc->cut; i++) {
+		const span bytes = doc->block[i].bytes;
+		for (off_t p = bytes.start; p < bytes.end; ) {
+			int n = bytes.end - p < buffer_size ? (int)(bytes.end - p) :
+			    buffer_size;
+			for (int k = 0; k < n; k++) {
+				char c = job->data[p + k];
+				blank[k] = c == '\n' || c == '\r' ? c : ' ';
+			}
+			ssize_t written = pwrite(job->fd, blank, n, p);
+			if (written != n)
+				return report_error("cannot blank the job's setup: %s",
+				    written < 0 ? strerror(errno) : "the disk is full");
+			p += n;
+		}
+	}
+	return true;
 }
 
 // Runs pstops on one document of the job (or prints the output kept for
@@ -400,15 +446,23 @@ static bool print_document(const char *folder, const mapped_file *job,
 	for (int i = 0; i < doc->blocks; i++)
 		if (i != dropped)
 			blocks[count++] = doc->block[i].bytes;
-	int held = -1;
-	if (!make_file(folder, "held.ps", &held))
+	bool whole = kept == nullptr && whole_job(job, doc);
+	int setup = -1, held = -1;
+	if ((whole && doc->cut > 0 && !blank_setup(folder, job, doc, blocks,
+	    count, &setup)) || !make_file(folder, "held.ps", &held)) {
+		if (setup >= 0)
+			close(setup);
 		return false;
-	passing pass = {job->fd, doc->before, blocks, count, page_device,
-	    shifts, "%%BeginProcSet: PStoPS", held, false, false, 0, false};
+	}
+	passing pass = {setup >= 0 ? setup : job->fd, doc->before, blocks, count,
+	    page_device, shifts, "%%BeginProcSet: PStoPS", held, false, false, 0,
+	    false};
 	const program_io io = {-1, -1, nullptr, &pass};
-	bool ok = run_command(folder, job, doc, record, kept, &io);
+	bool ok = run_command(folder, job, doc, record, kept, whole, &io);
 	close(held);
 	unlink(held_path);
+	if (setup >= 0)
+		close(setup);
 	if (ok && !pass.placed)
 		return report_error("pstops wrote no \"%%%%BeginProcSet: PStoPS\" "
 		    "line, before which the job's device setup must go");
