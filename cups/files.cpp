@@ -146,7 +146,7 @@ bool map_file(int fd, const char *name, mapped_file *map)
 		return report_error("cannot read %s: %s", name, strerror(errno));
 	if (status.st_size == 0)
 		return true;
-	void *data = mmap(nullptr, status.st_size, PROT_READ, MAP_PRIVATE, fd, 0);
+	void *data = mmap(nullptr, status.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
 	if (data == MAP_FAILED)
 		return report_error("cannot map %s into memory: %s", name,
 		    strerror(errno));

@@ -164,9 +164,9 @@ static bool run_morvane(char *const args[], const char *folder,
 // that block, the first size feature of CUPS's, does not go to the
 // printer. -1 where none is dropped.
 static int dropped_block(const mapped_file *job, const document *doc,
-    const page_setup *setup)
+    const page_setup *setup, bool own_size)
 {
-	if (setup->plain_sends_size || sets_own_size(job->data, doc))
+	if (setup->plain_sends_size || own_size)
 		return -1;
 	// CUPS's own block is in its wrapper, "[{" to "} stopped cleartomark".
 	for (int i = 0; i < doc->blocks; i++)
@@ -274,12 +274,11 @@ static bool record_shift(const command_record *record, double shift[2])
 // its own, checked as the job's is.
 static bool shift_table(char *const args[], const char *folder,
     const char *pstops, const mapped_file *job, const document *doc,
-    const page_setup *setup, const command_record *record,
+    bool own_size, const page_setup *setup, const command_record *record,
     char text[buffer_size])
 {
 	page_sizes sizes = {1, {{setup->width, setup->length}}};
-	if (sets_own_size(job->data, doc) &&
-	    !own_page_sizes(job->data, doc, &sizes))
+	if (own_size && !own_page_sizes(job->data, doc, &sizes))
 		return report_error("the job asks for more than %d page sizes",
 		    max_page_sizes);
 	int used = snprintf(text, buffer_size, "%%%%BeginProcSet: "
@@ -382,25 +381,58 @@ static bool keep_output(const char *folder, const mapped_file *job,
 	return ok;
 }
 
-// Whether the document is all of the job's own copy, which pstops can then
-// read as it is: no JCL, and no other document.
+// What follows the job's one document, which pstops would copy from the
+// job's own copy: kept here and cut from there, it goes out after pstops'
+// output. length is -1 where nothing is kept.
+struct job_tail {
+	char bytes[buffer_size];
+	int length;
+};
+
+// Whether pstops can read the document in the job's own copy: it starts
+// the job (no JCL before it) and no other document follows it, only a
+// few bytes that can be kept.
 static bool whole_job(const mapped_file *job, const document *doc)
 {
-	return doc->before.end == 0 && doc->body.end == job->size;
+	document next;
+	return doc->before.end == 0 && job->size - doc->body.end < buffer_size &&
+	    next_document(job->data, job->size, doc->body.end, &next) == scan_end;
 }
 
-// Takes the setup that is carried out of the job's own copy, where pstops
-// then reads the document: the blocks to be placed go to the file
-// setup.ps first, and blocks then point into it; the cut ones become
-// blanks of the same length, their line ends kept, so that nothing else
-// moves and the job is not written out again.
-static bool blank_setup(const char *folder, const mapped_file *job,
-    const document *doc, span *blocks, int count, int *setup)
+// Makes the bytes of the job's own copy blanks, their line ends kept, so
+// that nothing else moves.
+static bool blank(const mapped_file *job, span bytes)
 {
-	if (!make_file(folder, "setup.ps", setup))
+	char blanks[buffer_size];
+	for (off_t p = bytes.start; p < bytes.end; ) {
+		int n = bytes.end - p < buffer_size ? (int)(bytes.end - p) :
+		    buffer_size;
+		for (int k = 0; k < n; k++) {
+			char c = job->data[p + k];
+			blanks[k] = c == '\n' || c == '\r' ? c : ' ';
+		}
+		ssize_t written = pwrite(job->fd, blanks, n, p);
+		if (written != n)
+			return report_error("cannot blank the job's setup: %s",
+			    written < 0 ? strerror(errno) : "the disk is full");
+		p += n;
+	}
+	return true;
+}
+
+// Takes out of the job's own copy what pstops must not read there, so that
+// the job is not written out again: the blocks to be placed go to the
+// file setup.ps first, and blocks then point into it, and the cut ones are
+// blanked; what follows the document goes to tail, and the copy ends with
+// the document.
+static bool blank_setup(const char *folder, const mapped_file *job,
+    const document *doc, span *blocks, int count, int *setup,
+    job_tail *tail)
+{
+	if (doc->cut > 0 && !make_file(folder, "setup.ps", setup))
 		return false;
 	off_t at = 0;
-	for (int i = 0; i < count; i++) {
+	for (int i = 0; doc->cut > 0 && i < count; i++) {
 		off_t length = blocks[i].end - blocks[i].start;
 		if (!write_all(*setup, job->data + blocks[i].start, length))
 			return report_error("cannot write the job's setup: %s",
@@ -408,24 +440,14 @@ static bool blank_setup(const char *folder, const mapped_file *job,
 		blocks[i] = span{at, at + length};
 		at += length;
 	}
-	char blank[buffer_size];
-	for (int i = 0; i < doc->cut; i++) {
-		const span bytes = doc->block[i].bytes;
-		for (off_t p = bytes.start; p < bytes.end; ) {
-			int n = bytes.end - p < buffer_size ? (int)(bytes.end - p) :
-			    buffer_size;
-			for (int k = 0; k < n; k++) {
-				char c = job->data[p + k];
-				blank[k] = c == '\n' || c == '\r' ? c : ' ';
-			}
-			ssize_t written = pwrite(job->fd, blank, n, p);
-			if (written != n)
-				return report_error("cannot blank the job's setup: %s",
-				    written < 0 ? strerror(errno) : "the disk is full");
-			p += n;
-		}
-	}
-	return true;
+	for (int i = 0; i < doc->cut; i++)
+		if (!blank(job, doc->block[i].bytes))
+			return false;
+	tail->length = (int)(job->size - doc->body.end);
+	memcpy(tail->bytes, job->data + doc->body.end, tail->length);
+	// Nothing reads the mapped bytes past the document again.
+	return ftruncate(job->fd, doc->body.end) == 0 ||
+	    report_error("cannot cut the job's copy short: %s", strerror(errno));
 }
 
 // Runs pstops on one document of the job (or prints the output kept for
@@ -437,7 +459,7 @@ static bool blank_setup(const char *folder, const mapped_file *job,
 // fails before anything has gone out.
 static bool print_document(const char *folder, const mapped_file *job,
     const document *doc, int dropped, const command_record *record,
-    const char *kept, const char *shifts)
+    const char *kept, const char *shifts, job_tail *tail)
 {
 	char held_path[buffer_size];
 	path_in(held_path, folder, "held.ps");
@@ -448,8 +470,8 @@ static bool print_document(const char *folder, const mapped_file *job,
 			blocks[count++] = doc->block[i].bytes;
 	bool whole = kept == nullptr && whole_job(job, doc);
 	int setup = -1, held = -1;
-	if ((whole && doc->cut > 0 && !blank_setup(folder, job, doc, blocks,
-	    count, &setup)) || !make_file(folder, "held.ps", &held)) {
+	if ((whole && !blank_setup(folder, job, doc, blocks, count, &setup,
+	    tail)) || !make_file(folder, "held.ps", &held)) {
 		if (setup >= 0)
 			close(setup);
 		return false;
@@ -493,20 +515,28 @@ static bool print_documents(char *const args[], const char *ppd,
 	int documents = 0;
 	char kept[buffer_size] = "";
 	char shifts[buffer_size] = "";
+	job_tail tail;
+	tail.length = -1;
 	for (off_t at = 0; (found = next_document(job->data, job->size, at,
 	    &doc)) == scan_document; at = doc.body.end, documents++) {
-		int dropped = dropped_block(job, &doc, setup);
+		bool own_size = sets_own_size(job->data, &doc);
+		int dropped = dropped_block(job, &doc, setup, own_size);
 		if (!take_document_size(args, ppd, folder, pstops, job, &doc,
 		    dropped, setup, &record))
 			return false;
 		bool repeats = repeated(job, &doc);
 		// A copy of the document before it has its table.
 		if ((kept[0] == '\0' && !shift_table(args, folder, pstops, job,
-		    &doc, setup, &record, shifts)) || (kept[0] == '\0' && repeats &&
+		    &doc, own_size, setup, &record, shifts)) || (kept[0] == '\0' && repeats &&
 		    !keep_output(folder, job, &doc, &record, kept)) ||
 		    !print_document(folder, job, &doc, dropped, &record,
-		    kept[0] != '\0' ? kept : nullptr, shifts))
+		    kept[0] != '\0' ? kept : nullptr, shifts, &tail))
 			return false;
+		// The job's copy now ends with its one document.
+		if (tail.length >= 0) {
+			documents++;
+			break;
+		}
 		// The output kept serves the copies that follow, and no other.
 		if (kept[0] != '\0' && !repeats) {
 			unlink(kept);
@@ -518,8 +548,12 @@ static bool print_documents(char *const args[], const char *ppd,
 		    "blocks of device setup", max_setup_blocks);
 	if (documents == 0)
 		return report_error("the job holds no PostScript document");
-	return copy_range(job->fd, doc.before.start, doc.before.end,
-	    STDOUT_FILENO, "standard output");
+	if (tail.length < 0)
+		return copy_range(job->fd, doc.before.start, doc.before.end,
+		    STDOUT_FILENO, "standard output");
+	return write_all(STDOUT_FILENO, tail.bytes, tail.length) ||
+	    cancel_requested() || report_error("cannot write standard output: "
+	    "%s", strerror(errno));
 }
 
 static bool print_job(char *const args[], const char *ppd,

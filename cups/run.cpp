@@ -318,7 +318,7 @@ bool watch(pid_t pid, child_stream streams[2], const program_io *io,
 		// pstops writes its output a few KiB at a time, and would wake
 		// the filter for each: in a large output, a moment's wait lets
 		// the pieces gather in the pipe, grown to 1 MiB for them.
-		const timespec moment = {0, 2000000};
+		const timespec moment = {0, 500000};
 		if (io->pass != nullptr && io->pass->small && streams[0].fd >= 0)
 			ppoll(nullptr, 0, &moment, waiting);
 	}
