@@ -1,6 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Measures the CUPS filter on a one-page job and on a job of about 30 MB, as
+# Measures the CUPS filter on a one-page job, a job of 2,000 pages, one of
+# 2,000 pages whose lines end in comments (34 MB) and one of 44 MiB, as
 # CUPS's own pstops prepares them, side by side with pstops alone (quiet, as
 # the filter runs it) and an empty program linked with libcups; every
 # output goes through a pipe, as to the next filter. Also reports the peak size of the filter's temporary folder
@@ -20,16 +21,23 @@ pstops=$(command -v pstops)
 
 echo 'int main(void){return 0;}' >"$tmp/empty.c"
 cc -O2 -o "$tmp/empty-cups" "$tmp/empty.c" -Wl,--no-as-needed -lcups
-# make_job PAGES FILE: a PostScript job of PAGES pages of a line and text,
-# as CUPS's own pstops prepares it for the sample queue (its device setup
-# and copies code in the setup section), as the filter gets it.
+# make_job PAGES FILE [LINES [LINE]]: a PostScript job of PAGES pages of a
+# line and text, and LINES more lines LINE (default: one that ends in a
+# comment), as CUPS's own pstops
+# prepares it for the sample queue (its device setup and copies code in
+# the setup section), as the filter gets it.
 make_job() {
-	awk -v pages="$1" 'BEGIN {
+	awk -v pages="$1" -v lines="${3:-0}" \
+	    -v line="${4:-0 0 moveto % a comment to the end of the line, as some programs write}" 'BEGIN {
 		printf "%%!PS-Adobe-3.0\n%%%%Pages: %d\n%%%%EndComments\n", pages
-		for (i = 1; i <= pages; i++)
+		for (i = 1; i <= pages; i++) {
 			printf "%%%%Page: %d %d\n%s\n", i, i, "100 100 moveto " \
 			    "500 700 lineto stroke /Times-Roman findfont 12 " \
-			    "scalefont setfont 72 72 moveto (A line of text) show showpage"
+			    "scalefont setfont 72 72 moveto (A line of text) show"
+			for (k = 0; k < lines; k++)
+				print line
+			print "showpage"
+		}
 		print "%%EOF"
 	}' >"$tmp/raw.ps"
 	"$cups_pstops" 1 user title 1 media=A4 "$tmp/raw.ps" >"$2" 2>/dev/null
@@ -37,6 +45,9 @@ make_job() {
 cups_pstops=/usr/lib/cups/filter/pstops
 [ -x "$cups_pstops" ] || { echo "no $cups_pstops (Debian package cups)" >&2; exit 2; }
 make_job 1 "$tmp/one.ps"
+make_job 2000 "$tmp/pages.ps" 20 \
+    '72 700 moveto (A line of the text of a page, as a word processor sets it) show'
+make_job 2000 "$tmp/comments.ps" 220
 pages=222000
 make_job "$pages" "$tmp/big.ps"
 pstops_run="$pstops -q -w595 -h842 1:0@1.0(-0.06in,0.000332in)"
@@ -52,11 +63,13 @@ pstops, empty, filter_ = (r["mean"] for r in json.load(open(sys.argv[1]))["resul
 print("filter / (pstops + empty libcups program): %.2f (target <= 2)" % (filter_ / (pstops + empty)))
 PY
 
-# The large job takes turns with pstops alone, run after run, so that the
+# A large job takes turns with pstops alone, run after run, so that the
 # machine's slow spells fall on both; each output goes into a pipe, read
 # 8 KiB at a time as hyperfine and CUPS's backends read it.
-echo "== large job ($(wc -c <"$tmp/big.ps") bytes, $pages pages), 20 runs each"
-python3 - "$pstops_run $tmp/big.ps" "$filter 1 user title 1 media=A4 $tmp/big.ps" <<'PY'
+# compare JOB WHAT: 20 runs each.
+compare() {
+	echo "== $2 ($(wc -c <"$1") bytes), 20 runs each"
+	python3 - "$pstops_run $1" "$filter 1 user title 1 media=A4 $1" <<'PY'
 import resource, shlex, statistics, subprocess, sys, time
 commands = [shlex.split(c) for c in sys.argv[1:]]
 wall, cpu = [[], []], [[], []]
@@ -75,13 +88,17 @@ for i in range(21):
             wall[k].append(time.perf_counter() - start)
             cpu[k].append(used() - start_cpu)
 for name, k in (("pstops alone", 0), ("filter", 1)):
-    print("%-13s median %.0f ms (%.0f to %.0f), CPU time median %.0f ms" % (
+    print("%-13s median %.1f ms (%.1f to %.1f), CPU time median %.1f ms" % (
         name + ":", statistics.median(wall[k]) * 1000, min(wall[k]) * 1000,
         max(wall[k]) * 1000, statistics.median(cpu[k]) * 1000))
 ratio = statistics.median(wall[1]) / statistics.median(wall[0])
 print("filter / pstops alone: %.2f (target <= 1.25); CPU time: %.2f" % (
     ratio, statistics.median(cpu[1]) / statistics.median(cpu[0])))
 PY
+}
+compare "$tmp/pages.ps" "job of 2,000 pages"
+compare "$tmp/comments.ps" "job of 2,000 pages whose lines end in comments"
+compare "$tmp/big.ps" "large job of $pages pages"
 
 # A pstops that runs the real one and then measures the folder it ran in,
 # where the job's files are at their largest.
