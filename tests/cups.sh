@@ -442,6 +442,8 @@ done <<QUEUES
 sample $sample
 a5 $sample -o media-default=iso_a5_148x210mm
 dots $sample -o morvane-vertical-dots-default=3300
+too-far $sample -o morvane-vertical-dots-default=34730
+not-a-number $sample -o morvane-vertical-dots-default=3473abc
 letter $here/ppd/letter-pjl.ppd
 a4 $here/ppd/a4.ppd
 shapes $tmp/shapes.ppd
@@ -662,6 +664,24 @@ for run in "a4|3400, its PPD's *MorvaneVerticalDots" \
 	    fail "morvane-setup --calibrate $queue: $said"
 done
 
+# Jobs that must fail with one ERROR: line and print nothing: a queue's
+# default for the dots that puts the page off the sheet or is no number,
+# and a page of a size of its own for which the dots do.
+printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 1' '%%EndComments' '%%Page: 1 1' \
+    '<< /PageSize [200 200] >> setpagedevice 10 10 moveto 90 90 lineto stroke showpage' \
+    '%%EOF' >"$tmp/small.ps"
+: >"$tmp/failing"
+while IFS='|' read -r queue file expected; do
+	request=$(lp -d "$queue" -t title "$tmp/$file" 2>"$tmp/err") ||
+	    { fail "$queue $file: $(cat "$tmp/err")"; continue; }
+	id=${request#*"$queue"-} id=${id%% *}
+	echo "$id $queue $expected" >>"$tmp/failing"
+done <<FAILING
+too-far|job.ps|the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+not-a-number|job.pdf|the job's option morvane-vertical-dots "3473abc" is not a number
+a4|small.ps|the PPD's *MorvaneVerticalDots "3400" puts the page off the sheet for the page size 200x200, 200 points long: it must lie between -35.43 and 1631.23
+FAILING
+
 # A job has ended when the log says that it completed or stopped: a job
 # whose filter fails stays stopped. The wait fails when no job has ended
 # for 10 s, and names the jobs left.
@@ -670,7 +690,7 @@ ended() {
 	    sort -u | wc -l
 }
 jobs=$(awk '{ n += ($1 > 0) + ($2 > 0) } END { print n + 0 }' "$tmp/submitted")
-jobs=$((jobs + $(wc -l <"$tmp/calibrations")))
+jobs=$((jobs + $(wc -l <"$tmp/calibrations") + $(wc -l <"$tmp/failing")))
 done=$(ended) still=0
 while [ "$done" -lt "$jobs" ] && [ "$still" -lt 100 ]; do
 	sleep 0.1
@@ -789,6 +809,20 @@ while read -r mine theirs queue file size options; do
 	done
 	passed=$((passed + 1))
 done <"$tmp/submitted"
+while read -r id queue expected; do
+	# cupsd logs the filter's ERROR: lines as its own errors, quotes
+	# escaped.
+	errors=$(grep -a "^E .*\[Job $id\] morvane-filter: " "$tmp/log/error_log" |
+	    sed "s/^[^]]*\] \[Job $id\] morvane-filter: //; s/\\\\\(['\"]\)/\\1/g")
+	if grep -a -q "\[Job $id\] Job stopped" "$tmp/log/error_log" &&
+	    [ "$errors" = "$expected" ] && [ ! -s "$tmp/printed/$id.prn" ]; then
+		passed=$((passed + 1))
+	else
+		fail "$queue: job $id did not fail with the one line \"$expected\""
+		printf '%s\n' "$errors"
+	fi
+done <"$tmp/failing"
+
 # On the printer, the row of the calibration page for the distance from
 # the sheet's top edge to the mark's gives the value that puts the page's
 # top edge on the sheet's, within half a millimetre and the rounding; and
