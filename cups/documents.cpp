@@ -247,9 +247,15 @@ const char *read_comment(scan_state *state, const char *line)
 	} else if (line_is(line, end, "%%BeginSetup")) {
 		state->in_setup = state->pages == 0;
 		state->setup = after;
+		if (state->in_setup)
+			state->doc->setup = span{after - state->data, after - state->data};
 	} else if (line_is(line, end, "%%EndSetup")) {
+		if (state->in_setup)
+			state->doc->setup.end = line - state->data;
 		state->in_setup = false;
 	} else if (has_prefix(line, end, "%%Page:")) {
+		if (state->in_setup)
+			state->doc->setup.end = line - state->data;
 		state->in_setup = false;
 		state->page_run = nullptr;
 		state->pages++;
@@ -402,6 +408,25 @@ bool code_page_size(const char *data, span bytes, float size[2])
 	const char *p = (const char *)memmem(data + bytes.start,
 	    bytes.end - bytes.start, key, sizeof key - 1);
 	return p != nullptr && read_value(p, data + bytes.end, key, size, 2);
+}
+
+bool setup_page_size(const char *data, const document *doc, float size[2],
+    off_t *at)
+{
+	const char key[] = "/PageSize";
+	const char *end = data + doc->setup.end;
+	bool found = false;
+	for (const char *p = data + doc->setup.start; (p = (const char *)memmem(p,
+	    end - p, key, sizeof key - 1)) != nullptr; p += sizeof key - 1) {
+		float read[2];
+		if (carried(doc, p - data) || !read_value(p, end, key, read, 2))
+			continue;
+		size[0] = read[0];
+		size[1] = read[1];
+		*at = p - data;
+		found = true;
+	}
+	return found;
 }
 
 bool own_page_sizes(const char *data, const document *doc,

@@ -109,6 +109,7 @@ struct setup_block {
 struct document {
 	span before;                   // the bytes before it: JCL, or none
 	span body;                     // "%!" through its "%%EOF" line
+	span setup;                    // its setup section, or none
 	int blocks;                    // device-setup blocks, in order
 	int cut;                       // the first this many are cut
 	setup_block block[max_setup_blocks];
@@ -139,6 +140,12 @@ struct page_sizes {
 // one. Returns false where they do not fit.
 bool own_page_sizes(const char *data, const document *doc,
     page_sizes *sizes);
+
+// The last "/PageSize [W H]" that the document's setup section asks for
+// outside the device setup that is carried, and where it is. Returns
+// false where it asks for none that can be read.
+bool setup_page_size(const char *data, const document *doc, float size[2],
+    off_t *at);
 
 // Whether the document asks for a page size itself, outside the device
 // setup that is carried: PDF turned into PostScript does so on each page.

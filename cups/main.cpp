@@ -12,6 +12,7 @@
 // as it was, and the device setup moved before pstops' own prolog, which
 // disables setpagedevice.
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -177,6 +178,26 @@ static int dropped_block(const mapped_file *job, const document *doc,
 	return -1;
 }
 
+// A size that the document's setup asks for with code of its own after
+// all of CUPS's is the paper in effect, as on the printer.
+static bool take_setup_size(char *const args[], const char *folder,
+    const char *pstops, const float size[2], page_setup *setup,
+    command_record *record)
+{
+	if (setup->has_size && fabsf(size[0] - setup->width) <= 1 &&
+	    fabsf(size[1] - setup->length) <= 1)
+		return true;
+	char name[64];
+	// NOLINTNEXTLINE(cert-err33-c): two floats fit.
+	snprintf(name, sizeof name, "%gx%g", (double)size[0], (double)size[1]);
+	debug("the job's setup asks for the page size %s itself", name);
+	if (!take_code_size(name, size, setup) ||
+	    !run_morvane(args, folder, setup, pstops, record))
+		return false;
+	return record->kind == pstops_record ||
+	    report_error("morvane printed no pstops record for %s", name);
+}
+
 // The page size in effect is the one that the document's setup selects
 // last: CUPS writes the options' size there, and keeps one that the
 // document selects itself after it, as a feature or a paper of its own.
@@ -191,6 +212,11 @@ static bool take_document_size(char *const args[], const char *ppd,
 		if (i != dropped && (doc->block[i].custom_size ||
 		    doc->block[i].size.end > doc->block[i].size.start))
 			last = &doc->block[i];
+	float size[2];
+	off_t at = 0;
+	if (setup_page_size(job->data, doc, size, &at) &&
+	    (last == nullptr || at > last->bytes.start))
+		return take_setup_size(args, folder, pstops, size, setup, record);
 	if (last == nullptr)
 		return true;
 	if (last->custom_size)
@@ -208,7 +234,6 @@ static bool take_document_size(char *const args[], const char *ppd,
 	// A name that the PPD lacks (groff's "Default", dvips's "a4") gets the
 	// size that its code asks for, as on the printer.
 	bool missing = false;
-	float size[2];
 	if (!read_named_size(ppd, name, setup, &missing) && !missing)
 		return false;
 	if (missing && !code_page_size(job->data, last->bytes, size)) {
@@ -228,10 +253,12 @@ static bool take_document_size(char *const args[], const char *ppd,
 // a page then gives the page the shift of morvane's record for the size in
 // effect, from the printer's default matrix for that size, as pstops'
 // code at the page's start gives it; a size without a record stops the job
-// with an error on the printer. A page size asked for outside the pages,
-// which every page would get with the record of the job's size, is still
-// swallowed. The procedure set goes before pstops', to find the printer's
-// own procedures; the table of shifts and the new setpagedevice after it.
+// with an error on the printer. Outside the pages, a request for the size
+// of the job's record (the document's setup may ask for it) gives pstops
+// the printer's default matrix for it; one for another size, which every
+// page would get with the shift of the record's, is swallowed. The
+// procedure set goes before pstops', to find the printer's own
+// procedures; the table of shifts and the new setpagedevice after it.
 static const char page_device[] =
     "%%BeginProcSet: morvane-page-size 1 0\n"
     "userdict begin\n"
@@ -240,8 +267,11 @@ static const char page_device[] =
     "/MorvanePageSize{null MorvanePageSizes{dup 0 get 4 index sub abs 1 le\n"
     " 1 index 1 get 4 index sub abs 1 le and{exch pop exit}{pop}ifelse}forall\n"
     " 3 1 roll pop pop}def\n"
-    "/MorvanePageDevice{userdict/PStoPSsaved known dup 2 index/PageSize known\n"
-    " not or{exch MorvaneSetPageDevice}{pop pop false}ifelse\n"
+    "/MorvanePageDevice{userdict/PStoPSsaved known{MorvaneSetPageDevice true}\n"
+    " {dup/PageSize known{dup/PageSize get aload pop MorvanePageSize\n"
+    "   MorvanePageSizes 0 get eq{MorvaneSetPageDevice\n"
+    "   userdict/PStoPSmatrix matrix MorvaneDefaultMatrix put}{pop}ifelse}\n"
+    "  {MorvaneSetPageDevice}ifelse false}ifelse\n"
     " {currentpagedevice/PageSize get aload pop MorvanePageSize dup null eq\n"
     "  {pop/setpagedevice errordict/rangecheck get exec}if\n"
     "  matrix MorvaneDefaultMatrix setmatrix dup 2 get 1 index 3 get translate\n"

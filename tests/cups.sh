@@ -526,6 +526,9 @@ printf '%s\n' '%!PS' '/Times-Roman findfont 24 scalefont setfont' \
     '150 200 moveto (no comments) show showpage' >"$tmp/nodsc.ps"
 sed 's|^%%EndComments$|&\n%%BeginSetup\n%%BeginFeature: *PageSize Letter\n<</PageSize [612 792]>> setpagedevice\n%%EndFeature\n%%EndSetup|' \
     "$job" >"$tmp/own-size.ps"
+# A setup that asks for A4 with code of its own, in no block.
+sed 's|^%%EndComments$|&\n%%BeginSetup\n<< /PageSize [595 842] >> setpagedevice\n%%EndSetup|' \
+    "$job" >"$tmp/setup-size.ps"
 # groff's own PostScript, whose setup selects the page size "Default" with
 # code for A4, and the paper of dvips's, a %%BeginPaperSize block in the
 # setup.
@@ -612,6 +615,8 @@ letter groff.ps -
 a4 groff.ps - -o media=Letter
 letter dvips.ps -
 letter mixed.ps -
+letter setup-size.ps -
+b setup-size.ps -
 a4 poppler.ps -
 letter poppler.ps - -n 2 -o collate=true
 sample ps2write.ps -

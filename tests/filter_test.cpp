@@ -78,7 +78,8 @@ TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
 
 // What next_document finds, one line a document: the bytes before it, its
 // body's first line, its length, "!" if it asks for a size outside its
-// carried setup, the sizes that its code names ("{WxH}"), and each block of setup it carries ("+" if cut, "=" if
+// carried setup, the sizes that its code names ("{WxH}"), the last that
+// its setup asks for outside the blocks ("<WxH at OFFSET>"), and each block of setup it carries ("+" if cut, "=" if
 // left in place, with the size it sets); then what follows the last.
 std::string scan(const std::string &job)
 {
@@ -101,6 +102,12 @@ std::string scan(const std::string &job)
 		for (int i = 0; i < sizes.count; i++)
 			found += "{" + std::to_string((int)sizes.size[i][0]) + "x" +
 			    std::to_string((int)sizes.size[i][1]) + "}";
+		float asked[2];
+		off_t where = 0;
+		if (setup_page_size(data, &doc, asked, &where))
+			found += "<" + std::to_string((int)asked[0]) + "x" +
+			    std::to_string((int)asked[1]) + " at " +
+			    std::to_string(where) + ">";
 		for (int i = 0; i < doc.blocks; i++) {
 			const setup_block &b = doc.block[i];
 			float size[2];
@@ -164,6 +171,10 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	    "%%+ (US Letter) 612 792 0 () ()\n%%+ Bad x\n%%BeginSetup\n" +
 	    feature + "%%EndSetup\n" + page + "/MediaBox [10 10 305 410]\n"
 	    "/PageSize [595.5 842.5]\n/PageSize [300 2 mul 400]\n%%EOF\n";
+	// The setup's own request after CUPS's block, and one in a page.
+	const std::string asks = "%!PS\n%%BeginSetup\n" + feature +
+	    "<</PageSize [612 792]>>setpagedevice\n%%EndSetup\n" + page +
+	    "<</PageSize [1 2]>>setpagedevice\n%%EOF\n";
 	std::string sizes = "%!PS\n";
 	for (int i = 0; i <= max_page_sizes; i++)
 		sizes += "/PageSize [" + std::to_string(300 + 2 * i) + " 400]\n";
@@ -204,6 +215,9 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		{own_size, "[]%!PS " + size(own_size) + "!{1x2} +" +
 		    size(feature) + "A4\n[]"},
 		{media, "[]%!PS " + size(media) + "!{595x842}{295x400}{612x792} +" +
+		    size(feature) + "A4\n[]"},
+		{asks, "[]%!PS " + size(asks) + "!{612x792}{1x2}<612x792 at " +
+		    std::to_string(asks.find("/PageSize")) + "> +" +
 		    size(feature) + "A4\n[]"},
 		{sizes, "[]%!PS " + size(sizes) + "!{too many}{300x400}{302x400}"
 		    "{304x400}{306x400}{308x400}{310x400}{312x400}{314x400}{316x400}"
