@@ -688,14 +688,19 @@ a4|small.ps|the PPD's *MorvaneVerticalDots "3400" puts the page off the sheet fo
 FAILING
 
 # A job has ended when the log says that it completed or stopped: a job
-# whose filter fails stays stopped. The wait fails when no job has ended
-# for 10 s, and names the jobs left.
+# whose filter fails stays stopped. Each job counts once, and only the jobs
+# submitted above. The wait fails when no job has ended for 10 s, and names
+# the jobs left.
+{
+	awk '{ if ($1 > 0) print $1; if ($2 > 0) print $2 }' "$tmp/submitted"
+	cut -d' ' -f1 "$tmp/calibrations" "$tmp/failing"
+} >"$tmp/ids"
 ended() {
 	grep -a -o -E '\[Job [0-9]+\] Job (completed|stopped)' "$tmp/log/error_log" |
-	    sort -u | wc -l
+	    sed 's/^\[Job \([0-9]*\)\].*/\1/' | sort -u |
+	    grep -c -x -F -f "$tmp/ids"
 }
-jobs=$(awk '{ n += ($1 > 0) + ($2 > 0) } END { print n + 0 }' "$tmp/submitted")
-jobs=$((jobs + $(wc -l <"$tmp/calibrations") + $(wc -l <"$tmp/failing")))
+jobs=$(sort -u "$tmp/ids" | wc -l)
 done=$(ended) still=0
 while [ "$done" -lt "$jobs" ] && [ "$still" -lt 100 ]; do
 	sleep 0.1
@@ -824,7 +829,8 @@ while read -r id queue expected; do
 		passed=$((passed + 1))
 	else
 		fail "$queue: job $id did not fail with the one line \"$expected\""
-		printf '%s\n' "$errors"
+		grep -a "\[Job $id\]" "$tmp/log/error_log" | grep -a -v '^D'
+		ls -l "$tmp/printed/$id.prn"
 	fi
 done <"$tmp/failing"
 
