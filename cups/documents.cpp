@@ -61,6 +61,21 @@ bool line_is(const char *p, const char *end, const char *text)
 	return p == end || *p == '\n';
 }
 
+// The first key in [p, end), or null. A name's "/" is rare in most of a
+// document's text, so memchr, which skips to the next one, finds a name
+// several times faster than memmem.
+const char *find_name(const char *p, const char *end, const char *key)
+{
+	size_t length = strlen(key);
+	for (; (p = (const char *)memchr(p, '/', end - p)) != nullptr; p++) {
+		if ((size_t)(end - p) < length)
+			return nullptr;
+		if (memcmp(p, key, length) == 0)
+			return p;
+	}
+	return nullptr;
+}
+
 bool starts_line(const char *data, const char *p)
 {
 	return p == data || p[-1] == '\n' || p[-1] == '\r';
@@ -221,8 +236,8 @@ const char *skip_data(const scan_state *state, const char *line,
 bool pages_set_nothing(const scan_state *state, const char *page)
 {
 	const char disabled[] = "/setpagedevice{pop}";
-	return state->setup != nullptr && memmem(state->setup, page -
-	    state->setup, disabled, sizeof disabled - 1) != nullptr;
+	return state->setup != nullptr &&
+	    find_name(state->setup, page, disabled) != nullptr;
 }
 
 // Reads the comment line at line. Returns where the scan goes on, or null
@@ -311,8 +326,8 @@ bool sets_own_size(const char *data, const document *doc)
 {
 	const char *end = data + doc->body.end;
 	const char key[] = "/PageSize";
-	for (const char *p = data + doc->body.start; (p = (const char *)memmem(p,
-	    end - p, key, sizeof key - 1)) != nullptr; p += sizeof key - 1)
+	for (const char *p = data + doc->body.start; (p = find_name(p, end,
+	    key)) != nullptr; p += sizeof key - 1)
 		if (!carried(doc, p - data))
 			return true;
 	return false;
@@ -405,8 +420,7 @@ bool add_media(const char *p, const char *end, page_sizes *sizes)
 bool code_page_size(const char *data, span bytes, float size[2])
 {
 	const char key[] = "/PageSize";
-	const char *p = (const char *)memmem(data + bytes.start,
-	    bytes.end - bytes.start, key, sizeof key - 1);
+	const char *p = find_name(data + bytes.start, data + bytes.end, key);
 	return p != nullptr && read_value(p, data + bytes.end, key, size, 2);
 }
 
@@ -416,8 +430,8 @@ bool setup_page_size(const char *data, const document *doc, float size[2],
 	const char key[] = "/PageSize";
 	const char *end = data + doc->setup.end;
 	bool found = false;
-	for (const char *p = data + doc->setup.start; (p = (const char *)memmem(p,
-	    end - p, key, sizeof key - 1)) != nullptr; p += sizeof key - 1) {
+	for (const char *p = data + doc->setup.start; (p = find_name(p, end,
+	    key)) != nullptr; p += sizeof key - 1) {
 		float read[2];
 		if (carried(doc, p - data) || !read_value(p, end, key, read, 2))
 			continue;
@@ -436,7 +450,8 @@ bool own_page_sizes(const char *data, const document *doc,
 	const char *keys[] = {"/PageSize", "/MediaBox", "%%DocumentMedia:"};
 	for (const char *key : keys) {
 		size_t length = strlen(key);
-		for (const char *p = start; (p = (const char *)memmem(p, end - p,
+		for (const char *p = start; (p = *key == '/' ?
+		    find_name(p, end, key) : (const char *)memmem(p, end - p,
 		    key, length)) != nullptr; p += length) {
 			float box[4] = {0, 0, 0, 0};
 			bool fits = true;

@@ -224,6 +224,9 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 		    "{318x400}{320x400}{322x400}{324x400}{326x400}{328x400}{330x400}"
 		    "{332x400}{334x400}{336x400}{338x400}{340x400}{342x400}{344x400}"
 		    "{346x400}\n[]"},
+		// A name at the very end, after another "/", and one cut short.
+		{"%!PS\n//PageSize", "[]%!PS 15!\n[]"},
+		{"%!PS\n/PageSiz", "[]%!PS 13\n[]"},
 		{papers, "[]%!PS " + size(papers) + " +" + size(paper) +
 		    "pa4[595x842] +" + size(groff) + "Default[595x842] +" +
 		    size(unread) + "X\n[]"},
