@@ -1,12 +1,14 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # Measures the CUPS filter on a one-page job, a job of 2,000 pages, one of
-# 2,000 pages whose lines end in comments (34 MB) and one of 44 MiB, as
+# 2,000 pages whose lines end in comments (31 MB) and one of 44 MiB, as
 # CUPS's own pstops prepares them, side by side with pstops alone (quiet, as
-# the filter runs it) and an empty program linked with libcups; every
-# output goes through a pipe, as to the next filter. Also reports the peak size of the filter's temporary folder
-# (the job named as a file, and the job on standard input) and the time to
-# open a large PPD (default: the largest under /usr/share/ppd).
+# the filter runs it) and an empty program linked with libcups; the jobs
+# named as a file, and the two of 2,000 pages also on standard input, as in
+# a queue. Every output goes through a pipe, as to the next filter. Also
+# reports the peak size of the filter's temporary folder (the job named as
+# a file, and the job on standard input) and the time to open a large PPD
+# (default: the largest under /usr/share/ppd).
 # Needs hyperfine, psutils, libcups2-dev and python3.
 # Usage: bench/filter.sh [DIR [PPD]]   (DIR holds morvane and morvane-filter)
 set -eu
@@ -66,12 +68,18 @@ PY
 # A large job takes turns with pstops alone, run after run, so that the
 # machine's slow spells fall on both; each output goes into a pipe, read
 # 8 KiB at a time as hyperfine and CUPS's backends read it.
-# compare JOB WHAT: 20 runs each.
+# compare JOB WHAT [stdin]: 20 runs each, the job named as a file, or with
+# stdin, on standard input from a pipe, as in a queue, where CUPS's pstops
+# writes it (pstops alone then copies it to a file of its own, as the filter
+# does).
 compare() {
-	echo "== $2 ($(wc -c <"$1") bytes), 20 runs each"
-	python3 - "$pstops_run $1" "$filter 1 user title 1 media=A4 $1" <<'PY'
+	job=$1
+	[ -z "${3:-}" ] || job=
+	echo "== $2 ($(wc -c <"$1") bytes${3:+, on standard input}), 20 runs each"
+	python3 - "$1" "$pstops_run $job" "$filter 1 user title 1 media=A4 $job" <<'PY'
 import resource, shlex, statistics, subprocess, sys, time
-commands = [shlex.split(c) for c in sys.argv[1:]]
+job, commands = sys.argv[1], [shlex.split(c) for c in sys.argv[2:]]
+piped = commands[0][-1] != job
 wall, cpu = [[], []], [[], []]
 def used():
     r = resource.getrusage(resource.RUSAGE_CHILDREN)
@@ -79,11 +87,18 @@ def used():
 for i in range(21):
     for k in ((0, 1) if i % 2 else (1, 0)):
         start, start_cpu = time.perf_counter(), used()
+        feed = subprocess.Popen(["cat", job], stdout=subprocess.PIPE) \
+            if piped else None
         run = subprocess.Popen(commands[k], stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL)
+                               stderr=subprocess.DEVNULL,
+                               stdin=feed.stdout if feed else None)
+        if feed:
+            feed.stdout.close()
         while run.stdout.read(8192):
             pass
         run.wait()
+        if feed:
+            feed.wait()
         if i > 0:
             wall[k].append(time.perf_counter() - start)
             cpu[k].append(used() - start_cpu)
@@ -99,6 +114,8 @@ PY
 compare "$tmp/pages.ps" "job of 2,000 pages"
 compare "$tmp/comments.ps" "job of 2,000 pages whose lines end in comments"
 compare "$tmp/big.ps" "large job of $pages pages"
+compare "$tmp/pages.ps" "job of 2,000 pages" stdin
+compare "$tmp/comments.ps" "job of 2,000 pages whose lines end in comments" stdin
 
 # A pstops that runs the real one and then measures the folder it ran in,
 # where the job's files are at their largest.
