@@ -284,7 +284,7 @@ static const char page_device[] =
     "end\n"
     "%%EndProcSet\n";
 
-// The shift in inches of a pstops record's page specification,
+// The shift in inches in the page layout that a pstops record gives,
 // "1:0@1.0(Xin,Yin)".
 static bool record_shift(const command_record *record, double shift[2])
 {
