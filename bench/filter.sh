@@ -76,10 +76,11 @@ compare() {
 	job=$1
 	[ -z "${3:-}" ] || job=
 	echo "== $2 ($(wc -c <"$1") bytes${3:+, on standard input}), 20 runs each"
-	python3 - "$1" "$pstops_run $job" "$filter 1 user title 1 media=A4 $job" <<'PY'
+	python3 - "$1" "${3:-file}" "$pstops_run $job" \
+	    "$filter 1 user title 1 media=A4 $job" <<'PY'
 import resource, shlex, statistics, subprocess, sys, time
-job, commands = sys.argv[1], [shlex.split(c) for c in sys.argv[2:]]
-piped = commands[0][-1] != job
+job, piped = sys.argv[1], sys.argv[2] == "stdin"
+commands = [shlex.split(c) for c in sys.argv[3:]]
 wall, cpu = [[], []], [[], []]
 def used():
     r = resource.getrusage(resource.RUSAGE_CHILDREN)

@@ -61,13 +61,14 @@ bool line_is(const char *p, const char *end, const char *text)
 	return p == end || *p == '\n';
 }
 
-// The first key in [p, end), or null. A name's "/" is rare in most of a
-// document's text, so memchr, which skips to the next one, finds a name
-// several times faster than memmem.
-const char *find_name(const char *p, const char *end, const char *key)
+// The first key in [p, end), or null. The keys start with a byte that is
+// rare in most of a document's text (a name's "/", a comment's "%"), so
+// memchr, which skips to the next one, finds a key several times faster
+// than memmem.
+const char *find_key(const char *p, const char *end, const char *key)
 {
 	size_t length = strlen(key);
-	for (; (p = (const char *)memchr(p, '/', end - p)) != nullptr; p++) {
+	for (; (p = (const char *)memchr(p, *key, end - p)) != nullptr; p++) {
 		if ((size_t)(end - p) < length)
 			return nullptr;
 		if (memcmp(p, key, length) == 0)
@@ -237,7 +238,7 @@ bool pages_set_nothing(const scan_state *state, const char *page)
 {
 	const char disabled[] = "/setpagedevice{pop}";
 	return state->setup != nullptr &&
-	    find_name(state->setup, page, disabled) != nullptr;
+	    find_key(state->setup, page, disabled) != nullptr;
 }
 
 // Reads the comment line at line. Returns where the scan goes on, or null
@@ -326,7 +327,7 @@ bool sets_own_size(const char *data, const document *doc)
 {
 	const char *end = data + doc->body.end;
 	const char key[] = "/PageSize";
-	for (const char *p = data + doc->body.start; (p = find_name(p, end,
+	for (const char *p = data + doc->body.start; (p = find_key(p, end,
 	    key)) != nullptr; p += sizeof key - 1)
 		if (!carried(doc, p - data))
 			return true;
@@ -420,7 +421,7 @@ bool add_media(const char *p, const char *end, page_sizes *sizes)
 bool code_page_size(const char *data, span bytes, float size[2])
 {
 	const char key[] = "/PageSize";
-	const char *p = find_name(data + bytes.start, data + bytes.end, key);
+	const char *p = find_key(data + bytes.start, data + bytes.end, key);
 	return p != nullptr && read_value(p, data + bytes.end, key, size, 2);
 }
 
@@ -430,7 +431,7 @@ bool setup_page_size(const char *data, const document *doc, float size[2],
 	const char key[] = "/PageSize";
 	const char *end = data + doc->setup.end;
 	bool found = false;
-	for (const char *p = data + doc->setup.start; (p = find_name(p, end,
+	for (const char *p = data + doc->setup.start; (p = find_key(p, end,
 	    key)) != nullptr; p += sizeof key - 1) {
 		float read[2];
 		if (carried(doc, p - data) || !read_value(p, end, key, read, 2))
@@ -450,9 +451,8 @@ bool own_page_sizes(const char *data, const document *doc,
 	const char *keys[] = {"/PageSize", "/MediaBox", "%%DocumentMedia:"};
 	for (const char *key : keys) {
 		size_t length = strlen(key);
-		for (const char *p = start; (p = *key == '/' ?
-		    find_name(p, end, key) : (const char *)memmem(p, end - p,
-		    key, length)) != nullptr; p += length) {
+		for (const char *p = start; (p = find_key(p, end, key)) != nullptr;
+		    p += length) {
 			float box[4] = {0, 0, 0, 0};
 			bool fits = true;
 			if (key == keys[2])
