@@ -28,12 +28,17 @@ void on_sigterm(int)
 }
 
 // A line to the CUPS log, written whole by one call with the prefix that
-// CUPS reads. Nothing better is left to do when even that fails.
+// CUPS reads. The filters of a job share the log's pipe, and some write a
+// line in pieces (cups-filters' pdftops does): an error starts on a line
+// of its own, so that it is not taken into another filter's unfinished
+// line and logged at its level. cupsd skips the empty line that this
+// makes. Nothing better is left to do when even the write fails.
 void write_line(const char *prefix, const char *name, int length,
     const char *text)
 {
 	char line[buffer_size];
-	int used = snprintf(line, sizeof line, "%s: morvane-filter: ", prefix);
+	int used = snprintf(line, sizeof line, "%s%s: morvane-filter: ",
+	    strcmp(prefix, "ERROR") == 0 ? "\n" : "", prefix);
 	if (*name != '\0') {
 		used = append_escaped(line, used, name, (int)strlen(name));
 		used = append_escaped(line, used, ": ", 2);

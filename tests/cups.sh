@@ -141,12 +141,14 @@ cp "$job" "$long"
 # The direct runs, from the folder of the job. A run that has not ended
 # after 10 s hangs, and so would the rest: it ends them.
 # SETTING is NAME=VALUE in the environment, or SIGCHLD=ignored; OPTIONS
-# are the job's. JOB is a
-# file, or "stdin" or "pipe" for the job on standard input from a file or
-# a pipe, or "closed". OUTPUT is "file", "append", "closed" or a file to
-# write to. "-" is none, and \n a line feed. EXPECTED is "ok NAME SIZE
-# [LINE]", NAME the size's name in the PPD, SIZE its size for by_hand and
-# LINE a line that the log must hold, or the text of the one ERROR: line.
+# are the job's. JOB is a file, or "stdin" or "pipe" for the job on
+# standard input from a file or a pipe, or "closed". OUTPUT is "file",
+# "append", "closed" or a file to write to, or "shared" for a file with
+# the log after an unfinished line of another filter, which writes its
+# lines in pieces. "-" is none, and \n a line feed. EXPECTED is "ok NAME
+# SIZE [LINE]", NAME the size's name in the PPD, SIZE its size for by_hand
+# and LINE a line that the log must hold, or the text of the one ERROR:
+# line.
 # A run that fails leaves no output and no folder.
 run_filter() {
 	ignore=
@@ -173,6 +175,9 @@ while read -r name setting options input output expected; do
 	file) with_input >"$tmp/out" 2>"$tmp/err" ;;
 	append) with_input >>"$tmp/out" 2>"$tmp/err" ;;
 	closed) with_input >&- 2>"$tmp/err" ;;
+	shared)
+		printf 'DEBUG: Running command line for gs:' >"$tmp/err"
+		with_input >"$tmp/out" 2>>"$tmp/err" ;;
 	*) with_input >"$output" 2>"$tmp/err" ;;
 	esac
 	status=$?
@@ -233,6 +238,7 @@ dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "
 dots-of-the-job - morvane-vertical-dots=3300 $job file ok A4 A4
 dots-of-the-job-alone PPD=$tmp/plain.ppd morvane-vertical-dots=3473 $job file ok A4 A4
 dots-of-the-job-not-a-number - morvane-vertical-dots=34x $job file the job's option morvane-vertical-dots "34x" is not a number
+error-in-a-shared-log - morvane-vertical-dots=34x $job shared the job's option morvane-vertical-dots "34x" is not a number
 dots-off-the-sheet - morvane-vertical-dots=34730 $job file the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
 dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file the PPD's *MorvaneVerticalDots "3400.5 " puts the page off the sheet for the page size Custom, 400 points long: it must lie between -35.43 and 3297.90
 dots-below-the-sheet PPD=$tmp/low.ppd - $job file the PPD's *MorvaneVerticalDots "-40" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
@@ -829,7 +835,8 @@ while read -r id queue expected; do
 		passed=$((passed + 1))
 	else
 		fail "$queue: job $id did not fail with the one line \"$expected\""
-		grep -a "\[Job $id\]" "$tmp/log/error_log" | grep -a -v '^D'
+		grep -a "\[Job $id\]" "$tmp/log/error_log" |
+		    grep -a -e '^[^D]' -e 'morvane-filter:'
 		ls -l "$tmp/printed/$id.prn"
 	fi
 done <"$tmp/failing"
