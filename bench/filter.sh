@@ -88,8 +88,8 @@ wall, cpu = [[] for c in commands], [[] for c in commands]
 def used():
     r = resource.getrusage(resource.RUSAGE_CHILDREN)
     return r.ru_utime + r.ru_stime
+turns = list(range(len(commands)))
 for i in range(21):
-    turns = list(range(len(commands)))
     for k in (turns if i % 2 else turns[::-1]):
         start, start_cpu = time.perf_counter(), used()
         feed = subprocess.Popen(["cat", job], stdout=subprocess.PIPE) \
@@ -107,20 +107,20 @@ for i in range(21):
         if i > 0:
             wall[k].append(time.perf_counter() - start)
             cpu[k].append(used() - start_cpu)
+median = [statistics.median(w) for w in wall]
+cpu_median = [statistics.median(c) for c in cpu]
 for name, k in (("pstops alone", 0), ("filter", 1)):
     print("%-13s median %.1f ms (%.1f to %.1f), CPU time median %.1f ms" % (
-        name + ":", statistics.median(wall[k]) * 1000, min(wall[k]) * 1000,
-        max(wall[k]) * 1000, statistics.median(cpu[k]) * 1000))
-ratio = statistics.median(wall[1]) / statistics.median(wall[0])
+        name + ":", median[k] * 1000, min(wall[k]) * 1000,
+        max(wall[k]) * 1000, cpu_median[k] * 1000))
 print("filter / pstops alone: %.2f (target <= 1.25); CPU time: %.2f" % (
-    ratio, statistics.median(cpu[1]) / statistics.median(cpu[0])))
+    median[1] / median[0], cpu_median[1] / cpu_median[0]))
 if not piped:
-    cups, copy = (statistics.median(wall[k]) for k in (2, 3))
-    floor = statistics.median(wall[0]) + cups + copy
+    floor = median[0] + median[2] + median[3]
     print("pstops + empty libcups program %.1f ms + cp of the job %.1f ms: "
           "%.2f of pstops alone; the filter's own work %.1f ms" % (
-          cups * 1000, copy * 1000, floor / statistics.median(wall[0]),
-          (statistics.median(wall[1]) - floor) * 1000))
+          median[2] * 1000, median[3] * 1000, floor / median[0],
+          (median[1] - floor) * 1000))
 PY
 }
 compare "$tmp/pages.ps" "job of 2,000 pages"
