@@ -4,7 +4,7 @@
 // meet in no one file.
 #include <cstdio>
 
-#include "morvane.h"
+#include "scan.h"
 
 bool morvane_reads(const char *text, int length, float *width,
     float *height)

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "morvane.h"
+#include "offset.h"
+#include "record.h"
+#include "scan.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "morvane.h"
+#include "record.h"
+#include "scan.h"
 
 // Writes the one error line and gives back the status. When even this line
 // cannot be written, nothing better is left to do.

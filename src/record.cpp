@@ -1,11 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The command record.
+// The command record, written and read back.
+#include "record.h"
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "extended.h"
-#include "morvane.h"
+#include "offset.h"
 
 constexpr double horizontal_offset = -0.06;
+
+// The parts of the record, as compose_record's formats write them.
+constexpr char command_key[] = "PSCOMMAND=";
+constexpr char arguments_key[] = "CMDARGV=";
+constexpr char layout_start[] = "1:0@1.0(";
 
 // Widens exactly. A NaN keeps its sign, as on x86-64, also where the
 // processor's own conversion gives the default NaN instead (MIPS).
@@ -36,4 +45,67 @@ int compose_record(char record[buffer_size], page_extent extent,
 		return -1;
 	}
 	return length;
+}
+
+static bool starts_with(const char *text, const char *prefix)
+{
+	return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// Splits text at single spaces into at most count words; returns how many
+// there were, or count + 1 when there were more.
+static int split_words(char *text, const char *words[], int count)
+{
+	int found = 0;
+	for (char *word = text; word != nullptr; found++) {
+		if (found == count)
+			return count + 1;
+		words[found] = word;
+		word = strchr(word, ' ');
+		if (word != nullptr)
+			*word++ = '\0';
+	}
+	return found;
+}
+
+// The page layout "1:0@1.0(Xin,Yin)", whose offsets go to shift.
+static bool read_layout(const char *layout, double shift[2])
+{
+	if (!starts_with(layout, layout_start))
+		return false;
+	const char *p = layout + strlen(layout_start);
+	char *end = nullptr;
+	shift[0] = strtod(p, &end);
+	if (end == p || !starts_with(end, "in,"))
+		return false;
+	p = end + 3;
+	shift[1] = strtod(p, &end);
+	return end != p && strcmp(end, "in)") == 0;
+}
+
+bool read_record(char record[buffer_size], record_parts *parts)
+{
+	*parts = record_parts{};
+	if (!starts_with(record, command_key))
+		return false;
+	char *command = record + strlen(command_key);
+	char *end = strchr(command, '\n');
+	if (end == nullptr || !starts_with(end + 1, arguments_key))
+		return false;
+	*end = '\0';
+	char *arguments = end + 1 + strlen(arguments_key);
+	end = strchr(arguments, '\n');
+	if (end == nullptr || end[1] != '\0')
+		return false;
+	*end = '\0';
+	parts->command = command;
+	parts->count = split_words(arguments, parts->words, 5);
+	const char **words = parts->words;
+	if (strcmp(command, "cp") == 0) {
+		parts->form = copy_form;
+		return parts->count == 3 && strcmp(words[0], "-f") == 0;
+	}
+	parts->form = pstops_form;
+	return parts->count == 5 && starts_with(words[0], "-w") &&
+	    starts_with(words[1], "-h") && read_layout(words[2], parts->shift);
 }

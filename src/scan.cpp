@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The page-size file scan.
-#include <cstdio>
-#include <cstring>
+#include "scan.h"
 
-#include "morvane.h"
+#include <cstring>
 
 // The program has one thread, so the stream needs no locking per byte.
 long read_line(char line[buffer_size], FILE *stream)

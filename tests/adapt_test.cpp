@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "adapt.h"
+#include "dots.h"
 
 namespace {
 
@@ -128,16 +129,26 @@ TEST(read_filters, names_the_types_and_the_program)
 	EXPECT_TRUE(filters.zero);
 }
 
-TEST(dots_valid, takes_a_number_alone)
+// Both programs take a value by this one rule: a PPD's "3400.5 " is a
+// value for the filter, so " 3473" and "3473 " are for morvane-setup too.
+TEST(read_dots, takes_a_number_alone_blanks_around_it)
 {
 	const struct {
 		const char *text;
 		bool valid;
-	} cases[] = {{"3473", true}, {"3400.5", true}, {"-10", true},
-	    {"", false}, {"3473abc", false}, {" 3473", false}, {"3473 ", false},
-	    {"inf", false}, {"nan", false}, {"1e999", false}};
-	for (const auto &c : cases)
-		EXPECT_EQ(dots_valid(c.text), c.valid) << c.text;
+		double value;
+	} cases[] = {{"3473", true, 3473}, {"3400.5", true, 3400.5},
+	    {"-10", true, -10}, {" 3473", true, 3473}, {"3473 \t", true, 3473},
+	    {"", false, 0}, {" ", false, 0}, {"3473abc", false, 0},
+	    {"3473 x", false, 0}, {"3473\n", false, 0}, {"inf", false, 0},
+	    {"nan", false, 0}, {"1e999", false, 0}};
+	for (const auto &c : cases) {
+		double value = -1;
+		EXPECT_EQ(read_dots(c.text, &value), c.valid) << c.text;
+		if (c.valid) {
+			EXPECT_EQ(value, c.value) << c.text;
+		}
+	}
 }
 
 }

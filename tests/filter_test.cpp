@@ -12,7 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include "filter.h"
+#include "documents.h"
+#include "log.h"
+#include "paper.h"
+#include "shift.h"
+
+// The tests write the filter's lines.
+const log_style program_log = {.error = "\nERROR: morvane-filter: ",
+    .debug = "DEBUG: morvane-filter: "};
 
 namespace {
 

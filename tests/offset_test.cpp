@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "morvane.h"
+#include "offset.h"
 #include "test_random.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "morvane.h"
+#include "record.h"
 
 namespace {
 

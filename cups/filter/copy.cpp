@@ -1,51 +1,17 @@
 // SPDX-License-Identifier: MIT
-// The job's private folder, and the copies of the job.
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+// The copies of the job, by the kernel where it can.
+#include "copy.h"
 
-#include <dirent.h>
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "filter.h"
-
-const char *setting(const char *name, const char *fallback)
-{
-	const char *value = getenv(name);
-	return value != nullptr && *value != '\0' ? value : fallback;
-}
-
-bool make_folder(char folder[folder_size])
-{
-	const char *tmpdir = setting("TMPDIR", "/tmp");
-	if (snprintf(folder, folder_size, "%s/morvane-filter.XXXXXX", tmpdir) >=
-	    folder_size)
-		return report_error("the name of TMPDIR is too long");
-	if (mkdtemp(folder) == nullptr)
-		return report_error("cannot make a folder in %s: %s", tmpdir,
-		    strerror(errno));
-	return true;
-}
-
-void remove_folder(const char *folder)
-{
-	// The folder holds only files: the job's and what its programs left.
-	DIR *entries = opendir(folder);
-	if (entries != nullptr) {
-		for (dirent *entry; (entry = readdir(entries)) != nullptr;)
-			if (strcmp(entry->d_name, ".") != 0 &&
-			    strcmp(entry->d_name, "..") != 0)
-				unlinkat(dirfd(entries), entry->d_name, 0);
-		closedir(entries);
-	}
-	if (rmdir(folder) != 0)
-		debug("cannot remove %s: %s", folder, strerror(errno));
-}
+#include "log.h"
+#include "run.h"
 
 bool write_all(int out, const char *bytes, off_t count)
 {
@@ -107,11 +73,10 @@ transfer_result transfer(int in, off_t *offset, off_t count, int out)
 	return transfer_done;
 }
 
-// Copies as transfer does, and reports a failure.
-static bool copy(int in, off_t *offset, off_t count, int out,
-    const char *from, const char *to)
+// Reports how a copy failed.
+static bool reported(transfer_result done, const char *from, const char *to)
 {
-	switch (transfer(in, offset, count, out)) {
+	switch (done) {
 	case transfer_done:
 		return true;
 	case transfer_cancelled:
@@ -119,21 +84,22 @@ static bool copy(int in, off_t *offset, off_t count, int out,
 	case transfer_short:
 		return report_error("cannot read %s: it ended early", from);
 	case transfer_read_error:
-		return report_error("cannot read %s: %s", from, strerror(errno));
+		return report_error("cannot read %s:", from);
 	default:
-		return report_error("cannot write %s: %s", to, strerror(errno));
+		return report_error("cannot write %s:", to);
 	}
 }
 
 bool copy_all(int in, int out, const char *from, const char *to)
 {
-	return copy(in, nullptr, -1, out, from, to);
+	return reported(transfer(in, nullptr, -1, out), from, to);
 }
 
-bool copy_range(int in, off_t start, off_t end, int out, const char *to)
+bool copy_range(int in, span bytes, int out, const char *to)
 {
-	off_t offset = start;
-	return copy(in, &offset, end - start, out, "the job's files", to);
+	off_t offset = bytes.start;
+	return reported(transfer(in, &offset, bytes.end - bytes.start, out),
+	    "the job's files", to);
 }
 
 bool map_file(int fd, const char *name, mapped_file *map)
@@ -143,13 +109,12 @@ bool map_file(int fd, const char *name, mapped_file *map)
 	map->data = "";
 	map->size = 0;
 	if (fstat(fd, &status) != 0)
-		return report_error("cannot read %s: %s", name, strerror(errno));
+		return report_error("cannot read %s:", name);
 	if (status.st_size == 0)
 		return true;
 	void *data = mmap(nullptr, status.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
 	if (data == MAP_FAILED)
-		return report_error("cannot map %s into memory: %s", name,
-		    strerror(errno));
+		return report_error("cannot map %s into memory:", name);
 	map->data = (const char *)data;
 	map->size = status.st_size;
 	return true;

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "filter.h"
+#include "morvane.h"
 
 // What a PPD's own filter lines (*cupsFilter and *cupsFilter2, morvane's
 // left out and those that morvane-setup took out put back) say of where
@@ -24,6 +24,7 @@ struct ppd_filters {
 	int morvane;                  // lines of morvane's, and lines that
 	                              // morvane-setup took out
 	bool runs_filter;             // a line of morvane's runs the filter
+	bool pdf_direct;              // a line gives PDF to the printer as it is
 	bool unclosed;                // a quoted value runs to the end: no
 	                              // line can be added after it
 	bool zero;                    // it holds a zero byte, which is no text
@@ -45,8 +46,5 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 // The prefix of a line that morvane-setup took out, which CUPS keeps as
 // a comment.
 constexpr char taken_out[] = "*%morvane-setup took out: ";
-
-// Whether text, the vertical dots, is a finite number and nothing else.
-bool dots_valid(const char *text);
 
 #endif

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Everything the filter asks of the PPD, and the only code that calls the
-// PPD functions of libcups. CUPS 2.x marks them deprecated but still ships
-// them, so their warnings are silenced for this file alone, and a move to
-// another PPD library stays here.
-#include <cerrno>
+// Everything the filter asks of the PPD. A move to another PPD library
+// stays here and in the common PPD helpers.
+#include "paper.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +14,9 @@
 #include <cups/cups.h>
 #include <cups/ppd.h>
 
-#include "filter.h"
+#include "dots.h"
+#include "log.h"
+#include "ppd.h"
 
 namespace {
 
@@ -31,25 +32,10 @@ struct options_free {
 };
 using options_handle = std::unique_ptr<cups_option_t, options_free>;
 
-// Why ppdOpenFile failed on path, as libcups says it.
-void describe_failure(const char *path, char why[buffer_size])
-{
-	int line = 0;
-	ppd_status_t status = ppdLastError(&line);
-	if (status == PPD_FILE_OPEN_ERROR)
-		// NOLINTNEXTLINE(cert-err33-c): a message cut short still says it.
-		snprintf(why, buffer_size, "cannot open the PPD file %s: %s", path,
-		    strerror(errno));
-	else
-		// NOLINTNEXTLINE(cert-err33-c): as above.
-		snprintf(why, buffer_size, "cannot read the PPD file %s: %s on "
-		    "line %d", path, ppdErrorString(status), line);
-}
-
 bool open_failed(const char *path)
 {
 	char why[buffer_size];
-	describe_failure(path, why);
+	ppd_failure(path, why);
 	return report_error("%s", why);
 }
 
@@ -79,36 +65,28 @@ const char *asked_size(const options_handle &options)
 	return value;
 }
 
-// The vertical dots come from the job's option, which CUPS fills in from
-// the queue's morvane-vertical-dots-default, or else from the PPD's
-// attribute. The text must be a finite number and nothing else: morvane
-// would read anything else as 0, which moves the page off the sheet.
+// The vertical dots, from where they win: the job's option or the PPD.
 bool read_vertical_dots(ppd_file_t *ppd, const options_handle &options,
     page_setup *setup)
 {
-	const char *text = cupsGetOption("morvane-vertical-dots",
+	const char *option = cupsGetOption("morvane-vertical-dots",
 	    options.get_deleter().count, options.get());
-	const char *source = "the job's option morvane-vertical-dots";
-	ppd_attr_t *attr = text == nullptr ?
-	    ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr) : nullptr;
-	if (attr != nullptr) {
-		text = attr->value != nullptr ? attr->value : "";
-		source = "the PPD's *MorvaneVerticalDots";
-	}
-	setup->has_dots = text != nullptr;
-	if (text == nullptr)
+	const char *attribute = ppd_dots(ppd);
+	dots_source source = dots_in_effect(option, attribute);
+	setup->has_dots = source != dots_from_nowhere;
+	if (!setup->has_dots)
 		return true;
-	// NOLINTNEXTLINE(cert-err33-c): both sources are shorter.
-	snprintf(setup->dots_source, sizeof setup->dots_source, "%s", source);
-	char *end = nullptr;
-	double dots = strtod(text, &end);
-	while (*end == ' ' || *end == '\t')
-		end++;
-	if (end == text || *end != '\0' || !std::isfinite(dots) ||
+	const char *text = source == dots_from_option ? option : attribute;
+	// NOLINTNEXTLINE(cert-err33-c): both names are shorter.
+	snprintf(setup->dots_source, sizeof setup->dots_source, "%s",
+	    source == dots_from_option ?
+	    "the job's option morvane-vertical-dots" :
+	    "the PPD's *MorvaneVerticalDots");
+	if (!read_dots(text, &setup->dots) ||
 	    snprintf(setup->vertical_dots, buffer_size, "%s", text) >=
 	    buffer_size)
-		return report_error("%s \"%.80s\" is not a number", source, text);
-	setup->dots = dots;
+		return report_error("%s \"%.80s\" is not a number",
+		    setup->dots_source, text);
 	return true;
 }
 
@@ -269,49 +247,13 @@ bool read_page_setup(const char *path, const char *options_text,
 
 bool dots_fit(const page_setup *setup)
 {
-	// The top edge lands dots / 300 inch plus 3 mm above the sheet's
-	// bottom: above it, and less than the page's height above its top.
-	const double margin = 0.11811023622047245;
-	double low = -margin * 300;
-	double high = (2 * (double)setup->length / 72 - margin) * 300;
-	if (setup->dots > low && setup->dots < high)
+	dots_range range = dots_on_sheet(setup->length);
+	if (setup->dots > range.low && setup->dots < range.high)
 		return true;
-	return report_error("%s \"%s\" puts the page off the sheet for the page size "
-	    "%s, %.9g points long: it must lie between %.2f and %.2f",
+	return report_error("%s \"%s\" puts the page off the sheet for the page "
+	    "size %s, %.9g points long: it must lie between %.2f and %.2f",
 	    setup->dots_source, setup->vertical_dots, setup->size_name,
-	    (double)setup->length, low, high);
-}
-
-bool ppd_dots(const char *path, char text[buffer_size])
-{
-	ppd_handle ppd(ppdOpenFile(path), ppdClose);
-	ppd_attr_t *attr = ppd ?
-	    ppdFindAttr(ppd.get(), "MorvaneVerticalDots", nullptr) : nullptr;
-	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-	snprintf(text, buffer_size, "%s", attr != nullptr && attr->value !=
-	    nullptr ? attr->value : "");
-	return attr != nullptr;
-}
-
-bool ppd_readable(const char *path, char why[buffer_size])
-{
-	ppd_handle ppd(ppdOpenFile(path), ppdClose);
-	if (!ppd)
-		describe_failure(path, why);
-	return ppd != nullptr;
-}
-
-bool fetch_ppd(http_t *http, const char *queue, const char *path,
-    bool *missing)
-{
-	char buffer[buffer_size];
-	// NOLINTNEXTLINE(cert-err33-c): the caller's path is shorter.
-	snprintf(buffer, sizeof buffer, "%s", path);
-	time_t modified = 0;
-	http_status_t status = cupsGetPPD3(http, queue, &modified,
-	    buffer, sizeof buffer);
-	*missing = status == HTTP_STATUS_NOT_FOUND;
-	return status == HTTP_STATUS_OK;
+	    (double)setup->length, range.low, range.high);
 }
 
 bool read_named_size(const char *path, const char *name, page_setup *setup,

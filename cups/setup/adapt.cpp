@@ -6,9 +6,10 @@
 #include "adapt.h"
 
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
+
+#include "kinds.h"
+#include "text.h"
 
 namespace {
 
@@ -65,14 +66,9 @@ struct filter_entry {
 	char program[buffer_size];
 };
 
-bool starts_with(const char *text, const char *prefix)
-{
-	return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 // The words of a quoted value "w1 w2 ...": the first is the type taken,
 // the rest after skip more the program. False where there is no value.
-bool read_value(const char *value, int skip, filter_entry *entry)
+bool read_quoted_words(const char *value, int skip, filter_entry *entry)
 {
 	while (*value == ' ' || *value == '\t')
 		value++;
@@ -102,9 +98,9 @@ bool read_value(const char *value, int skip, filter_entry *entry)
 // What a line is, with the lines that morvane-setup took out as they were.
 filter_entry read_entry(const char *line)
 {
-	filter_entry entry = {other_line, "", ""};
+	filter_entry entry = {.kind = other_line, .type = "", .program = ""};
 	line = restored(line);
-	if (starts_with(line, "*MorvaneVerticalDots:")) {
+	if (has_prefix(line, line + strlen(line), "*MorvaneVerticalDots:")) {
 		entry.kind = morvane_line;
 		return entry;
 	}
@@ -115,9 +111,9 @@ filter_entry read_entry(const char *line)
 	} keywords[] = {{"*cupsFilter:", 1, true}, {"*cupsFilter2:", 2, true},
 	    {"*cupsPreFilter:", 1, false}};
 	for (const auto &k : keywords) {
-		if (!starts_with(line, k.keyword))
+		if (!has_prefix(line, line + strlen(line), k.keyword))
 			continue;
-		if (!read_value(line + strlen(k.keyword), k.skip, &entry))
+		if (!read_quoted_words(line + strlen(k.keyword), k.skip, &entry))
 			break;
 		if (strcmp(entry.program, "morvane-filter") == 0)
 			entry.kind = morvane_line;
@@ -150,19 +146,22 @@ void add_type(char types[buffer_size], const char *type)
 
 void read_filters(FILE *in, ppd_filters *filters)
 {
-	*filters = ppd_filters{shape_no_filters, 0, 0, false, false, false, "",
-	    ""};
-	reader r = {in, "", false, true, false, false, false, false, false};
-	bool pdf_direct = false;
+	*filters = ppd_filters{.shape = shape_no_filters, .count = 0, .morvane = 0,
+	    .runs_filter = false, .pdf_direct = false, .unclosed = false,
+	    .zero = false, .program = "", .types = ""};
+	reader r = {.in = in, .text = "", .keyword = false, .line_start = true,
+	    .in_value = false, .comment = false, .crlf = false, .decided = false,
+	    .zero = false};
 	while (next_piece(&r)) {
 		if (!r.keyword)
 			continue;
 		filter_entry entry = read_entry(r.text);
 		filters->morvane += entry.kind == morvane_line ||
-		    starts_with(r.text, taken_out);
+		    has_prefix(r.text, r.text + strlen(r.text), taken_out);
 		filters->runs_filter = filters->runs_filter ||
 		    (entry.kind == morvane_line &&
-		    !starts_with(restored(r.text), "*MorvaneVerticalDots:"));
+		    !has_prefix(restored(r.text), r.text + strlen(r.text),
+		    "*MorvaneVerticalDots:"));
 		if (entry.kind != filter_line)
 			continue;
 		filters->count++;
@@ -172,22 +171,20 @@ void read_filters(FILE *in, ppd_filters *filters)
 			// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
 			snprintf(filters->program, buffer_size, "%s", entry.program);
 		if (is_pdf(entry.type) && strcmp(entry.program, "-") == 0)
-			pdf_direct = true;
+			filters->pdf_direct = true;
 	}
 	filters->unclosed = r.in_value;
 	filters->zero = r.zero;
-	if (filters->count == 0)
-		filters->shape = shape_no_filters;
-	else if (filters->program[0] != '\0')
-		filters->shape = shape_own_filter;
-	else
-		filters->shape = pdf_direct ? shape_pdf_direct : shape_no_postscript;
+	filters->shape = kind_of(filters)->shape;
 }
 
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
     const char *dots)
 {
-	reader r = {in, "", false, true, false, false, false, false, false};
+	reader r = {.in = in, .text = "", .keyword = false, .line_start = true,
+	    .in_value = false, .comment = false, .crlf = false, .decided = false,
+	    .zero = false};
+	const printer_kind *kind = kind_of(filters);
 	bool dropping = false;
 	bool ended = true;
 	bool ok = true;
@@ -200,7 +197,7 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 			// A PDF line would take PDF past the PostScript, and so past
 			// the filter before the PPD's own.
 			if (dots != nullptr && entry.kind == filter_line &&
-			    filters->shape == shape_own_filter && is_pdf(entry.type))
+			    kind->takes_out_pdf && is_pdf(entry.type))
 				ok = fputs(taken_out, out) >= 0;
 		}
 		if (dropping)
@@ -222,17 +219,7 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		ok = false;
 	if (!ok || dots == nullptr)
 		return ok;
-	const char *kind = filters->shape == shape_no_filters ? "cupsFilter" :
-	    "cupsPreFilter";
 	return fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
-	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", kind, eol, dots,
-	    eol) > 0;
-}
-
-bool dots_valid(const char *text)
-{
-	char *end = nullptr;
-	double dots = strtod(text, &end);
-	return end != text && *end == '\0' && std::isfinite(dots) &&
-	    !isspace((unsigned char)text[0]) && strlen(text) < 64;
+	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", kind->keyword,
+	    eol, dots, eol) > 0;
 }

@@ -11,11 +11,13 @@
 // and the copies between "%RBIBeginNonPPDFeature:" and
 // "%RBIEndNonPPDFeature". Only comment lines matter here, so the scan
 // jumps from one "%" that starts a line to the next.
+#include "documents.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "filter.h"
+#include "text.h"
 
 namespace {
 
@@ -35,12 +37,6 @@ struct scan_state {
 	bool open_in_page;      // it is one of the first page's
 	bool overflow;          // more blocks than a document may carry
 };
-
-bool has_prefix(const char *p, const char *end, const char *prefix)
-{
-	size_t length = strlen(prefix);
-	return (size_t)(end - p) >= length && memcmp(p, prefix, length) == 0;
-}
 
 // The start of the next line: just after the line feed, or the end.
 const char *next_line(const char *p, const char *end)
@@ -314,8 +310,10 @@ scan_result next_document(const char *data, off_t size, off_t from,
 	}
 	doc->before = span{from, start - data};
 	doc->body = span{start - data, size};
-	scan_state state = {data, end, doc, 0, false, nullptr, 0, nullptr,
-	    nullptr, nullptr, false, false};
+	scan_state state = {.data = data, .end = end, .doc = doc, .depth = 0,
+	    .in_setup = false, .setup = nullptr, .pages = 0, .page_run = nullptr,
+	    .open = nullptr, .feature = nullptr, .open_in_page = false,
+	    .overflow = false};
 	const char *p = next_line(start, end);
 	while (p != nullptr && !state.overflow &&
 	    (p = (const char *)memchr(p, '%', end - p)) != nullptr)
@@ -361,7 +359,7 @@ bool read_array(const char *p, const char *end, float *numbers, int count)
 }
 
 // The array after the key at p, blanks before it allowed.
-bool read_value(const char *p, const char *end, const char *key,
+bool read_array_after(const char *p, const char *end, const char *key,
     float *numbers, int count)
 {
 	for (p += strlen(key); p < end && strchr(" \t\r\n", *p) != nullptr; p++)
@@ -422,7 +420,7 @@ bool code_page_size(const char *data, span bytes, float size[2])
 {
 	const char key[] = "/PageSize";
 	const char *p = find_key(data + bytes.start, data + bytes.end, key);
-	return p != nullptr && read_value(p, data + bytes.end, key, size, 2);
+	return p != nullptr && read_array_after(p, data + bytes.end, key, size, 2);
 }
 
 bool setup_page_size(const char *data, const document *doc, float size[2],
@@ -434,7 +432,7 @@ bool setup_page_size(const char *data, const document *doc, float size[2],
 	for (const char *p = data + doc->setup.start; (p = find_key(p, end,
 	    key)) != nullptr; p += sizeof key - 1) {
 		float read[2];
-		if (carried(doc, p - data) || !read_value(p, end, key, read, 2))
+		if (carried(doc, p - data) || !read_array_after(p, end, key, read, 2))
 			continue;
 		size[0] = read[0];
 		size[1] = read[1];
@@ -458,10 +456,10 @@ bool own_page_sizes(const char *data, const document *doc,
 			if (key == keys[2])
 				fits = !starts_line(data, p) || add_media(p, end, sizes);
 			else if (key == keys[1])
-				fits = !read_value(p, end, key, box, 4) ||
+				fits = !read_array_after(p, end, key, box, 4) ||
 				    add_size(box[2] - box[0], box[3] - box[1], sizes);
 			else if (!carried(doc, p - data))
-				fits = !read_value(p, end, key, box, 2) ||
+				fits = !read_array_after(p, end, key, box, 2) ||
 				    add_size(box[0], box[1], sizes);
 			if (!fits)
 				return false;

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+// The vertical dots: what counts as a value, which source of it wins, and
+// which values keep the page on the sheet.
+#ifndef MORVANE_DOTS_H
+#define MORVANE_DOTS_H
+
+// Whether text is a value of the vertical dots: a finite number, blanks
+// allowed around it, nothing else. morvane would read anything else as
+// 0, which moves the page off the sheet. The number goes to value.
+bool read_dots(const char *text, double *value);
+
+// Where a queue's jobs get their vertical dots: from the job's option,
+// which CUPS fills in from the queue's morvane-vertical-dots-default, or
+// else from the PPD's *MorvaneVerticalDots.
+enum dots_source { dots_from_nowhere, dots_from_option, dots_from_ppd };
+dots_source dots_in_effect(const char *option, const char *attribute);
+
+// The values that put the page's top edge on a sheet length points long:
+// above the sheet's bottom and less than the page's length above its top.
+struct dots_range {
+	double low;
+	double high;
+};
+dots_range dots_on_sheet(float length);
+
+#endif

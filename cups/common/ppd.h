@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// What both programs read of a PPD with libcups. CUPS 2.x marks its PPD
+// functions deprecated but still ships them, so their warnings are
+// silenced for the files that call them.
+#ifndef MORVANE_PPD_H
+#define MORVANE_PPD_H
+
+#include <cups/ppd.h>
+
+#include "morvane.h"
+
+// Why ppdOpenFile failed on path, as libcups says it.
+void ppd_failure(const char *path, char why[buffer_size]);
+
+// Whether libcups reads the file at path as a PPD; if not, why.
+bool ppd_readable(const char *path, char why[buffer_size]);
+
+// The value of the PPD's *MorvaneVerticalDots, or null where it has none.
+const char *ppd_dots(ppd_file_t *ppd);
+
+// The same for the PPD at path, copied to text: false where it has none.
+bool ppd_dots_at(const char *path, char text[buffer_size]);
+
+#endif

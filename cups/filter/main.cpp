@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+// morvane-filter: a CUPS filter that fits the PostScript that CUPS prepared
+// for a printer to its page size.
+//
+// Called as CUPS calls a filter, with the queue's PPD named by $PPD:
+//   morvane-filter job user title copies options [file]
+// It reads the job from FILE or standard input: CUPS's PostScript, with
+// the device setup of the job's options, and JCL where the PPD has it. It
+// takes the page size that the options mark in the PPD, runs morvane on it
+// and the command of morvane's record (psutils' pstops, or a copy) on each
+// document of the job, and writes the result to standard output: the JCL
+// as it was, and the device setup moved before pstops' own prolog, which
+// disables setpagedevice.
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "job.h"
+#include "log.h"
+#include "print.h"
+#include "run.h"
+
+const log_style program_log = {.error = "\nERROR: morvane-filter: ",
+    .debug = "DEBUG: morvane-filter: "};
+
+// Prints the job's copy, once morvane's record for its paper is known.
+static bool print_copy(job *j)
+{
+	j->pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH);
+	if (j->pstops[0] != '/')
+		return report_error("pstops must be named by an absolute path, "
+		    "not %s", j->pstops);
+	if (!paper_record(j, &j->paper, &j->record))
+		return false;
+	if (j->record.kind == pstops_record)
+		return print_documents(j);
+	debug("page size unknown: the job passes unchanged");
+	return copy_range(j->copy.fd, span{0, j->copy.size}, STDOUT_FILENO,
+	    "standard output");
+}
+
+static bool print_job(job *j, int input, bool raw)
+{
+	const char *unshifted = "neither the job's option morvane-vertical-dots "
+	    "nor the PPD's *MorvaneVerticalDots gives the shift: the job passes "
+	    "unchanged";
+	if (!j->paper.has_dots && !raw) {
+		debug("%s", unshifted);
+		return copy_all(input, STDOUT_FILENO, "the job", "standard output");
+	}
+	int fd = -1;
+	if (!copy_job(j, input, raw, &fd))
+		return false;
+	bool ok = map_file(fd, "the job's copy", &j->copy);
+	if (ok && !j->paper.has_dots) {
+		debug("%s", unshifted);
+		ok = copy_range(fd, span{0, j->copy.size}, STDOUT_FILENO,
+		    "standard output");
+	} else if (ok) {
+		ok = print_copy(j);
+	}
+	unmap_file(&j->copy);
+	close(fd);
+	return ok;
+}
+
+// Prints the job from file, or from standard input when file is null.
+// Returns the exit status.
+static int print(job *j, const char *file)
+{
+	int input = STDIN_FILENO;
+	if (file != nullptr && !open_job(file, &input))
+		return 1;
+	// CUPS names the file only for the first filter of a job: PostScript
+	// named so went through none of CUPS's own.
+	bool raw = j->paper.raw_postscript && file != nullptr &&
+	    strcmp(setting("CONTENT_TYPE", ""), "application/postscript") == 0;
+	char folder[folder_size];
+	bool ok = make_folder("morvane-filter", folder);
+	if (ok) {
+		j->folder = folder;
+		ok = print_job(j, input, raw);
+		remove_folder(folder);
+	}
+	if (cancel_requested())
+		debug("the job was cancelled");
+	return ok && !cancel_requested() ? 0 : 1;
+}
+
+// Descriptors 0 to 2 stay taken, so that no file of the filter's lands
+// on one and gets the log or the job: a closed standard output is an
+// error, as is a closed standard input that would be the job, and the
+// others are opened on /dev/null.
+static bool take_standard_streams(bool reads_input)
+{
+	bool closed[3];
+	for (int fd = 0; fd <= 2; fd++) {
+		closed[fd] = fcntl(fd, F_GETFD) < 0;
+		if (closed[fd] && open("/dev/null", O_RDWR) != fd)
+			return false;
+	}
+	if (closed[STDOUT_FILENO])
+		return report_error("standard output is closed");
+	if (closed[STDIN_FILENO] && reads_input)
+		return report_error("standard input is closed, and no file names "
+		    "the job");
+	return true;
+}
+
+int main(int argc, char *argv[])
+{
+	// A filter further down that fails must not kill this one unheard.
+	(void)signal(SIGPIPE, SIG_IGN);
+	// An ignored SIGCHLD survives exec, and would leave the filter unable
+	// to wait for its programs.
+	(void)signal(SIGCHLD, SIG_DFL);
+	catch_cancel();
+	if (!take_standard_streams(argc == 6))
+		return 1;
+	if (argc != 6 && argc != 7) {
+		report_error("usage: morvane-filter job user title copies options "
+		    "[file]");
+		return 1;
+	}
+	const char *ppd = setting("PPD", nullptr);
+	if (ppd == nullptr)
+		return report_error("no PPD file: PPD is not set") ? 0 : 1;
+	job j = {.args = argv, .ppd = ppd, .folder = nullptr,
+	    .morvane = setting("MORVANE", "morvane"), .pstops = nullptr,
+	    .copy = {.fd = -1, .data = "", .size = 0}, .paper = {}, .record = {}};
+	if (!read_page_setup(ppd, argv[5], &j.paper))
+		return 1;
+	return print(&j, argc == 7 ? argv[6] : nullptr);
+}

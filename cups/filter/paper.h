@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: MIT
+// The job's paper: what the queue's PPD and the job's options say of its
+// size and of the vertical dots, and the only code of the filter that
+// calls the PPD functions of libcups.
+#ifndef MORVANE_PAPER_H
+#define MORVANE_PAPER_H
+
+#include "morvane.h"
+
+// What the queue's PPD and the job's options say about the job.
+struct page_setup {
+	bool has_size;               // a page size is marked
+	char size_name[buffer_size]; // its name in the PPD
+	float width;                 // its width and length in points
+	float length;
+	bool has_dots;               // the job's option or the PPD gives the
+	char vertical_dots[buffer_size]; // vertical dots, whose text this is,
+	double dots;                 // their value,
+	char dots_source[64];        // and where they come from
+	bool raw_postscript;         // the PPD takes PostScript that CUPS has
+	                             // not prepared (application/postscript)
+	bool plain_sends_size;       // the PPD without morvane's lines would
+	                             // have CUPS send the size's code too
+};
+
+// Reads the PPD at path and the size that the job's options mark in it.
+// Returns false, after the one error line, when the PPD cannot be used
+// or the size is not one that a sheet can have; has_size is then false.
+bool read_page_setup(const char *path, const char *options,
+    page_setup *setup);
+
+// Replaces the size in setup by the PPD's size of that name, checked as
+// read_page_setup checks it. Returns false after the one error line, or
+// with *missing and no line where the PPD has no size of that name.
+bool read_named_size(const char *path, const char *name, page_setup *setup,
+    bool *missing);
+
+// Replaces the size in setup by a size of a name that the PPD lacks, as
+// the job's code asks for it, checked as the PPD's named sizes are.
+// Returns false after the one error line.
+bool take_code_size(const char *name, const float size[2],
+    page_setup *setup);
+
+// Whether the vertical dots keep the page's top edge on the sheet for
+// the size in setup. Returns false after the one error line.
+bool dots_fit(const page_setup *setup);
+
+// The largest page, in points, that a size without a custom range may
+// have: 200 inches, as in PDF.
+constexpr float largest_page = 14400;
+
+#endif

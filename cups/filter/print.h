@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+// The job's documents printed through pstops, each with morvane's record
+// for its paper.
+#ifndef MORVANE_PRINT_H
+#define MORVANE_PRINT_H
+
+#include "job.h"
+
+// Prints the documents of the job's copy to standard output: several
+// where CUPS makes the copies itself, JCL and all. Returns false after the
+// error line, or on a cancel.
+bool print_documents(const job *j);
+
+#endif

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// The shift for a paper: morvane run on the paper's size, and its record
+// read back, the one place where the filter writes a page-size file or
+// reads a record.
+#ifndef MORVANE_SHIFT_H
+#define MORVANE_SHIFT_H
+
+#include "paper.h"
+
+struct job;
+
+// The page-size file's text for a size, printed so that morvane reads back
+// the same 32-bit floats. Returns its length.
+int format_page_size(char text[buffer_size], float width, float length);
+
+// The number of words in the argument vector of an accepted record,
+// program included, and the terminating null pointer.
+constexpr int record_words = 7;
+
+enum record_kind { refused_record, copy_record, pstops_record };
+
+// Accepts a record only when it is pstops (by the path given) or cp, on
+// the filter's own files in.ps and out.ps. Splits the record in place into
+// the argument vector of its command.
+record_kind accept_record(char record[buffer_size], const char *pstops,
+    const char *argv[record_words]);
+
+// morvane's record for a paper, split into its command's arguments, and
+// the page's shift in inches that it gives.
+struct command_record {
+	char text[buffer_size];
+	const char *argv[record_words];
+	record_kind kind;
+	double shift[2];
+};
+
+// Runs morvane for the paper, after checking that the job's vertical dots
+// keep the page on it, and accepts what it printed. Returns false after
+// the error line, or on a cancel.
+bool paper_record(const job *j, const page_setup *paper,
+    command_record *record);
+
+// The same for a paper that the job's code asks for, which must get a
+// pstops record: name is the paper's, for the error line.
+bool pstops_record_for(const job *j, const page_setup *paper,
+    const char *name, command_record *record);
+
+#endif
