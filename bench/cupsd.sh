@@ -25,7 +25,7 @@ install -m 755 "$build/morvane" "$tmp/morvane"
 start_cupsd "$tmp" "$build/morvane-filter" "$tmp/morvane" info ||
     { cat "$tmp/log/error_log"; exit 1; }
 
-ppd=${BENCH_PPD:-$here/../cups/morvane.ppd}
+ppd=${BENCH_PPD:-$here/../cups/ppd/morvane.ppd}
 grep -v '^\*cupsFilter' "$ppd" >"$tmp/cups.ppd"
 lpadmin -p morvane -E -v "save:$tmp/printed" -P "$ppd" 2>/dev/null
 lpadmin -p cups -E -v "save:$tmp/printed" -P "$tmp/cups.ppd" 2>/dev/null

@@ -17,7 +17,7 @@ build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-export PPD="$here/../cups/morvane.ppd" MORVANE="$build/morvane"
+export PPD="$here/../cups/ppd/morvane.ppd" MORVANE="$build/morvane"
 filter=$build/morvane-filter
 pstops=$(command -v pstops)
 

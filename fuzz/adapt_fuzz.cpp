@@ -11,6 +11,9 @@
 #include <cstring>
 
 #include "adapt.h"
+#include "log.h"
+
+const log_style program_log = {.error = "morvane-setup: ", .debug = nullptr};
 
 namespace {
 

@@ -7,7 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "filter.h"
+#include "documents.h"
+#include "log.h"
+
+const log_style program_log = {.error = "\nERROR: morvane-filter: ",
+    .debug = "DEBUG: morvane-filter: "};
 
 namespace {
 

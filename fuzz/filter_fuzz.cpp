@@ -22,13 +22,28 @@
 
 #include <cups/ppd.h>
 
-#include "filter.h"
+#include "log.h"
+#include "paper.h"
+#include "scan.h"
+#include "shift.h"
 
-// morvane's own reading of a page-size text (read_back.cpp).
-bool morvane_reads(const char *text, int length, float *width,
-    float *height);
+const log_style program_log = {.error = "\nERROR: morvane-filter: ",
+    .debug = "DEBUG: morvane-filter: "};
 
 namespace {
+
+// morvane's own reading of a page-size text.
+bool morvane_reads(const char *text, int length, float *width,
+    float *height)
+{
+	FILE *stream = fmemopen((void *)text, length, "rb");
+	if (stream == nullptr)
+		return false;
+	page_extent extent = scan_page_size(stream);
+	*width = extent.width;
+	*height = extent.height;
+	return true;
+}
 
 void require(bool holds, const char *what)
 {

@@ -20,8 +20,11 @@ import argparse, os, random, re, shutil, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-FILES = ['cups/main.cpp', 'cups/ppd.cpp', 'cups/documents.cpp',
-         'cups/record.cpp', 'cups/run.cpp', 'cups/files.cpp']
+FILES = ['cups/filter/' + name + '.cpp' for name in
+         ('main', 'paper', 'documents', 'shift', 'plan', 'print', 'splice',
+          'procsets', 'in_place', 'job', 'copy')] + \
+        ['cups/common/' + name + '.cpp' for name in
+         ('run', 'log', 'folder', 'dots', 'ppd')]
 
 # (pattern, replacement) pairs: each match of a pattern is one place.
 SWAPS = [

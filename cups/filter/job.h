@@ -14,7 +14,7 @@ struct job {
 	char *const *args;    // the filter's: job user title copies options
 	                      // [file], which morvane gets too
 	const char *ppd;      // the queue's PPD
-	const char *folder;   // the job's private folder
+	char folder[folder_size]; // the job's private folder
 	const char *morvane;  // the program that prints the record
 	const char *pstops;   // psutils' pstops, by its absolute path
 	mapped_file copy;     // the job, in a file of the folder's

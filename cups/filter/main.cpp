@@ -77,12 +77,10 @@ static int print(job *j, const char *file)
 	// named so went through none of CUPS's own.
 	bool raw = j->paper.raw_postscript && file != nullptr &&
 	    strcmp(setting("CONTENT_TYPE", ""), "application/postscript") == 0;
-	char folder[folder_size];
-	bool ok = make_folder("morvane-filter", folder);
+	bool ok = make_folder("morvane-filter", j->folder);
 	if (ok) {
-		j->folder = folder;
 		ok = print_job(j, input, raw);
-		remove_folder(folder);
+		remove_folder(j->folder);
 	}
 	if (cancel_requested())
 		debug("the job was cancelled");
@@ -125,9 +123,11 @@ int main(int argc, char *argv[])
 		return 1;
 	}
 	const char *ppd = setting("PPD", nullptr);
-	if (ppd == nullptr)
-		return report_error("no PPD file: PPD is not set") ? 0 : 1;
-	job j = {.args = argv, .ppd = ppd, .folder = nullptr,
+	if (ppd == nullptr) {
+		report_error("no PPD file: PPD is not set");
+		return 1;
+	}
+	job j = {.args = argv, .ppd = ppd, .folder = "",
 	    .morvane = setting("MORVANE", "morvane"), .pstops = nullptr,
 	    .copy = {.fd = -1, .data = "", .size = 0}, .paper = {}, .record = {}};
 	if (!read_page_setup(ppd, argv[5], &j.paper))
