@@ -1,0 +1,106 @@
+# SPDX-License-Identifier: MIT
+# The cupsd test's cases of morvane-setup: its direct runs on PPDs of every
+# shape, and its runs on the server's queues. Sourced by run.sh.
+# The direct runs of morvane-setup. ARGUMENTS, with "-" for none, get status 1 and the one line
+# EXPECTED on standard error, or, for "=NAME", the PPD expected/NAME on
+# standard output (@TMP@ in it is the test's folder), which the PPD
+# adapted again must not change.
+lpadmin -p raw -E -v "save:$tmp/printed" 2>"$tmp/err" ||
+    fail "queue raw: $(cat "$tmp/err")"
+while IFS='|' read -r name arguments expected; do
+	[ "$arguments" != - ] || arguments=
+	timeout -k 2 10 "$setup_program" $arguments >"$tmp/out" 2>"$tmp/err"
+	status=$?
+	set -- $arguments
+	case $expected in
+	=*)
+		sed "s|@TMP@|$tmp|g" "$cases/expected/${expected#=}" >"$tmp/expected"
+		"$setup_program" --ppd "$tmp/out" "$3" >"$tmp/again" 2>>"$tmp/err"
+		if [ "$status" -eq 0 ] && [ ! -s "$tmp/err" ] &&
+		    cmp -s "$tmp/out" "$tmp/expected" && cmp -s "$tmp/out" "$tmp/again"; then
+			passed=$((passed + 1))
+		else
+			fail "setup $name: status $status, or not the PPD $expected"
+			diff "$tmp/expected" "$tmp/out" | head -n 5; cat "$tmp/err"
+		fi ;;
+	*)
+		if [ "$status" -eq 1 ] && [ ! -s "$tmp/out" ] &&
+		    [ "$(cat "$tmp/err")" = "morvane-setup: $expected" ]; then
+			passed=$((passed + 1))
+		else
+			fail "setup $name: status $status, output, or not the one line" \
+			    "\"morvane-setup: $expected\""
+			cat "$tmp/err"
+		fi ;;
+	esac
+done <<CASES
+no-filters|--ppd $tmp/plain.ppd 3473|=plain.ppd
+its-own-lines-again|--ppd $sample 3100.5|=sample.ppd
+foomatic-passing-on|--ppd $tmp/b.ppd 3473|=b.ppd
+foomatic-with-pdf|--ppd $tmp/c.ppd 3473|=c.ppd
+foomatic-pjl|--ppd $tmp/d.ppd 3473|=d.ppd
+foomatic-cost-100|--ppd $tmp/e.ppd 3473|=e.ppd
+foomatic-ghostscript|--ppd $tmp/g.ppd 3473|=g.ppd
+pdf-straight|--ppd $tmp/f.ppd 3473|$tmp/f.ppd: the printer takes PDF straight from CUPS, so its jobs never become PostScript that morvane-filter can shift: use the printer's PostScript PPD
+raster-only|--ppd $tmp/r.ppd 3473|$tmp/r.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only application/vnd.cups-raster
+fax|--ppd $tmp/fax.ppd 3473|$tmp/fax.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only application/postscript
+images-only|--ppd $tmp/images.ppd 3473|$tmp/images.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only image/png, image/jpeg
+filter-missing|--ppd $tmp/missing.ppd 3473|$tmp/missing.ppd: CUPS finds no way for application/pdf to the printer: cupsfilter: No filter to convert from application/pdf to printer/cupsfilter.
+no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such file or directory
+not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
+dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --calibrate QUEUE | --remove QUEUE
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --calibrate QUEUE | --remove QUEUE
+no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
+queue-without-ppd|raw 3473|the queue raw has no PPD
+remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
+calibrate-no-such-queue|--calibrate nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
+CASES
+CUPS_SERVER=127.0.0.1:1 "$setup_program" raw 3473 >"$tmp/out" 2>"$tmp/err"
+[ $? -eq 1 ] && [ ! -s "$tmp/out" ] &&
+    grep -qx 'morvane-setup: cannot reach the CUPS server 127.0.0.1:1: .*' "$tmp/err" &&
+    [ "$(wc -l <"$tmp/err")" -eq 1 ] && passed=$((passed + 1)) ||
+    { fail "setup without a server: not the one line"; cat "$tmp/err"; }
+
+# morvane-setup on a queue keeps the queue's settings, and --remove gives
+# it back its PPD as it was.
+lpadmin -p removed -E -v "save:$tmp/printed" -P "$tmp/c.ppd" -o PageSize=Letter 2>"$tmp/err" ||
+    fail "queue removed: $(cat "$tmp/err")"
+cp "$tmp/ppd/removed.ppd" "$tmp/removed.ppd"
+while IFS='|' read -r arguments expected; do
+	said=$("$setup_program" $arguments 2>&1)
+	[ "$said" = "$expected" ] || fail "morvane-setup $arguments: $said"
+done <<RUNS
+removed|removed: its PPD does not run morvane-filter; morvane-setup removed DOTS sets it up
+removed 3473|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3473
+removed|removed: vertical dots 3473, its PPD's *MorvaneVerticalDots
+removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400
+--remove removed|removed: morvane-filter no longer runs; the PPD's own filter lines are back
+--remove removed|removed: its PPD has no lines of morvane's; nothing changed
+dots|dots: vertical dots 3300, the queue's morvane-vertical-dots-default
+plain|plain: no vertical dots: its jobs pass unshifted
+--calibrate plain|morvane-setup: plain has no vertical dots to calibrate: morvane-setup plain DOTS sets them
+--calibrate plain-cups|morvane-setup: plain-cups has no vertical dots to calibrate: morvane-setup plain-cups DOTS sets them
+RUNS
+# Another user may not change the queue, and is never asked for a
+# password: it has no terminal. It runs a copy that it may read, wherever
+# the build is.
+if [ "$(id -u)" -eq 0 ]; then
+	install -m 755 "$setup_program" "$tmp/morvane-setup"
+	said=$(setsid -w setpriv --reuid=nobody --regid=nogroup --clear-groups \
+	    "$tmp/morvane-setup" removed 3473 2>&1 </dev/null)
+	[ "$said" = "morvane-setup: the CUPS server $CUPS_SERVER refused to change removed: Unauthorized" ] ||
+	    fail "morvane-setup by another user: $said"
+fi
+cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
+    { fail "--remove: not the queue's PPD as it was"; diff "$tmp/removed.ppd" "$tmp/ppd/removed.ppd"; }
+# A queue's default for the dots, which its jobs get first, takes a new
+# value too.
+lpadmin -p removed -o morvane-vertical-dots-default=3000 2>"$tmp/err" ||
+    fail "queue removed: $(cat "$tmp/err")"
+for run in "removed 3100|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3100" \
+    "removed|removed: vertical dots 3100, the queue's morvane-vertical-dots-default"; do
+	said=$("$setup_program" ${run%%|*} 2>&1)
+	[ "$said" = "${run#*|}" ] || fail "morvane-setup ${run%%|*}: $said"
+done
+
