@@ -157,6 +157,10 @@ void paper_choice(const scan_state *state, const char *line,
 		block->size = name;
 }
 
+// A block opens at its "%%BeginFeature:", "%RBIBeginNonPPDFeature:" or
+// "%%BeginPaperSize:" line. It is carried where it stands in the setup
+// section, or in the run of blocks that starts the first page's setup;
+// any other ends that run.
 void open_block(scan_state *state, const char *line)
 {
 	const char *start = block_start(state, line);
@@ -171,6 +175,9 @@ void open_block(scan_state *state, const char *line)
 	}
 }
 
+// A carried block closes at its end line, after which lies after: it runs
+// from its "[{" line to its "} stopped cleartomark" line, where CUPS wrote
+// them. Blocks of the setup section are cut; the first page's are left.
 void close_block(scan_state *state, const char *after)
 {
 	if (state->open == nullptr)

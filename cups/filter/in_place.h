@@ -24,8 +24,9 @@ bool whole_job(const job *j, const document *doc);
 // Takes out of the job's own copy what pstops must not read there: the
 // count blocks to be placed go to place->setup first, and blocks then
 // point into it, and the cut ones are blanked; what follows the document
-// goes to place's tail, and the copy ends with the document. Returns false
-// after the error line.
+// goes to place's tail. The copy starts with the document's "%!" line and
+// is left ending with its "%%EOF" line, every byte of it where it was.
+// Returns false after the error line.
 bool clear_in_place(const job *j, const document *doc, span blocks[],
     int count, in_place *place);
 

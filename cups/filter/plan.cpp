@@ -122,7 +122,7 @@ bool take_document_size(const job *j, const document *doc,
 bool shift_table(const job *j, const document *doc, document_plan *plan)
 {
 	const page_setup *paper = &plan->paper;
-	page_sizes sizes = {1, {{paper->width, paper->length}}};
+	page_sizes sizes = {.count = 1, .size = {{paper->width, paper->length}}};
 	if (plan->own_sizes && !own_page_sizes(j->copy.data, doc, &sizes))
 		return report_error("the job asks for more than %d page sizes",
 		    max_page_sizes);

@@ -54,7 +54,9 @@ void pstops_command(const command_record *record, const char *input,
 	memcpy(argv, command, sizeof command);
 }
 
-// Writes the document to in.ps, less the device setup carried past pstops.
+// Writes the document to in.ps, less the device setup carried past pstops:
+// from its "%!" line through its "%%EOF" line, the cut blocks left out,
+// so that pstops sees the document's own setup section without them.
 bool write_document(const job *j, const document *doc)
 {
 	char path[buffer_size];

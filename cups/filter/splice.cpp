@@ -25,8 +25,11 @@ ssize_t output_failed(char failure[buffer_size])
 	return -1;
 }
 
-// Sends what waited for the marker's line: the JCL, the held lines, and
-// the blocks. Writes why it failed to failure.
+// Sends what waited for the marker's line: the JCL, the held lines, the
+// blocks and the procedure set before. It starts with nothing of the
+// output sent, the marker's line read but not passed on, and leaves the
+// output just before that line, which the caller passes on next. Writes
+// why it failed to failure.
 bool place_setup(splice_state *s, char failure[buffer_size])
 {
 	const splice_plan *plan = s->plan;
@@ -53,8 +56,11 @@ bool place_setup(splice_state *s, char failure[buffer_size])
 	return s->placed;
 }
 
-// Passes on the bytes [start, stop) of one line, the text after the plan
-// put in after its "%%EndProcSet" line. Returns false after failure.
+// Passes on the bytes [start, stop) of one line, after the marker's line
+// or that line itself. Where the line is the first "%%EndProcSet" after
+// it, the text after goes out right behind it, and the output is left
+// after pstops' procedure set and the shifts: all is placed. Returns false
+// after failure.
 bool pass_line(splice_state *s, const char *start, const char *stop,
     char failure[buffer_size])
 {
@@ -108,7 +114,9 @@ ssize_t pass_straight(splice_state *s, int fd, char failure[buffer_size])
 
 // Passes on what the program wrote, as the plan says: whole lines into
 // the held file until one starts with the marker, then everything to
-// standard output. Returns the bytes read, 0 at the end, or -1, with errno
+// standard output. Each call starts at a line's start, or inside a line
+// longer than a buffer, with the bytes of an unfinished line kept in
+// s->line, and leaves the same way. Returns the bytes read, 0 at the end, or -1, with errno
 // set, or with failure written when passing them on failed.
 ssize_t pass_output(void *context, int fd, char failure[buffer_size])
 {
@@ -153,7 +161,7 @@ bool run_spliced(const program *p, const splice_plan *plan,
     bool *placed, bool *after_placed)
 {
 	splice_state s = {.plan = plan, .name = p->argv[0], .placed = false,
-	    .after_placed = plan->after == nullptr, .in_line = false,
+	    .after_placed = false, .in_line = false,
 	    .passed = 0, .line = {}, .used = 0};
 	const output_reader reader = {.read = pass_output, .context = &s};
 	run_result result;

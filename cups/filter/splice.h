@@ -11,8 +11,8 @@
 
 // What goes where in the output. Before the first line that starts with
 // marker go the bytes jcl of the file from, then the bytes of its blocks,
-// then the text before; the text after (where not null) goes after the
-// first "%%EndProcSet" line that follows. The lines before the marker's
+// then the text before; the text after goes after the first
+// "%%EndProcSet" line that follows. The lines before the marker's
 // wait in the file held until it comes; without it, nothing goes out.
 struct splice_plan {
 	int from;
@@ -30,7 +30,7 @@ struct splice_state {
 	const splice_plan *plan;
 	const char *name;        // the program's, for the error lines
 	bool placed;             // the marker's line has come, and all before it
-	bool after_placed;       // the text after has gone out, or there is none
+	bool after_placed;       // the text after has gone out
 	bool in_line;            // a line longer than a buffer is being held
 	off_t passed;            // the bytes passed on straight since
 	char line[buffer_size];  // the start of a line not yet passed on

@@ -108,8 +108,9 @@ filter_entry read_entry(const char *line)
 		const char *keyword;
 		int skip;      // the words between the type and the program
 		bool own;      // a line of the PPD's filters, not a pre-filter
-	} keywords[] = {{"*cupsFilter:", 1, true}, {"*cupsFilter2:", 2, true},
-	    {"*cupsPreFilter:", 1, false}};
+	} keywords[] = {{.keyword = "*cupsFilter:", .skip = 1, .own = true},
+	    {.keyword = "*cupsFilter2:", .skip = 2, .own = true},
+	    {.keyword = "*cupsPreFilter:", .skip = 1, .own = false}};
 	for (const auto &k : keywords) {
 		if (!has_prefix(line, line + strlen(line), k.keyword))
 			continue;
