@@ -25,10 +25,22 @@ dots_source dots_in_effect(const char *option, const char *attribute)
 	return attribute != nullptr ? dots_from_ppd : dots_from_nowhere;
 }
 
-dots_range dots_on_sheet(float length)
+// The dots of the difference of two lengths in points.
+static double difference(float length, float reference)
 {
-	// The top edge lands dots / 300 inch plus the margin above the
-	// sheet's bottom.
-	return dots_range{-vertical_margin * 300,
-	    (2 * (double)length / 72 - vertical_margin) * 300};
+	return 300 * ((double)length - (double)reference) / 72;
+}
+
+double dots_on_paper(double dots, float length, float reference)
+{
+	return dots + difference(length, reference);
+}
+
+dots_range dots_on_sheet(float length, float reference)
+{
+	// The top edge lands the value for the paper / 300 inch plus the
+	// margin above the sheet's bottom.
+	double shift = difference(length, reference);
+	return dots_range{-vertical_margin * 300 - shift,
+	    (2 * (double)length / 72 - vertical_margin) * 300 - shift};
 }

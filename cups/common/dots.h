@@ -15,12 +15,19 @@ bool read_dots(const char *text, double *value);
 enum dots_source { dots_from_nowhere, dots_from_option, dots_from_ppd };
 dots_source dots_in_effect(const char *option, const char *attribute);
 
-// The values that put the page's top edge on a sheet length points long:
-// above the sheet's bottom and less than the page's length above its top.
+// A value is measured on one paper, its reference, reference points long.
+// On a paper length points long the page moves by the same distance from
+// the sheet's top edge, so morvane gets the value for that paper: the
+// value plus the difference of the lengths, in dots.
+double dots_on_paper(double dots, float length, float reference);
+
+// The values measured on the reference that put the page's top edge on a
+// sheet length points long: above the sheet's bottom and less than the
+// page's length above its top.
 struct dots_range {
 	double low;
 	double high;
 };
-dots_range dots_on_sheet(float length);
+dots_range dots_on_sheet(float length, float reference);
 
 #endif

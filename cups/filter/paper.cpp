@@ -90,6 +90,20 @@ bool read_vertical_dots(ppd_file_t *ppd, const options_handle &options,
 	return true;
 }
 
+// The length of the paper that the value was measured on, its reference:
+// the size that morvane-setup wrote beside it, or else the PPD's default.
+void read_reference(ppd_file_t *ppd, page_setup *setup)
+{
+	ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneReferenceSize", nullptr);
+	ppd_option_t *option = ppdFindOption(ppd, "PageSize");
+	const char *name = attr != nullptr && attr->value != nullptr ?
+	    attr->value : option != nullptr ? option->defchoice : "";
+	ppd_size_t *size = name[0] != '\0' ? ppdPageSize(ppd, name) : nullptr;
+	setup->has_reference = size != nullptr && size->length > 0 &&
+	    size->length <= largest_page;
+	setup->reference = setup->has_reference ? size->length : 0;
+}
+
 // A number from the PPD attribute name, or fallback where it has none.
 float attribute_number(ppd_file_t *ppd, const char *name, float fallback)
 {
@@ -238,6 +252,7 @@ bool read_page_setup(const char *path, const char *options_text,
 	ppdMarkDefaults(ppd.get());
 	cupsMarkOptions(ppd.get(), count, list);
 	setup->plain_sends_size = plain_queue_sends_size(ppd.get());
+	read_reference(ppd.get(), setup);
 	if (take_size(ppd.get(), size, asked, setup) &&
 	    read_vertical_dots(ppd.get(), options, setup))
 		return true;
@@ -247,7 +262,8 @@ bool read_page_setup(const char *path, const char *options_text,
 
 bool dots_fit(const page_setup *setup)
 {
-	dots_range range = dots_on_sheet(setup->length);
+	dots_range range = dots_on_sheet(setup->length, setup->has_reference ?
+	    setup->reference : setup->length);
 	if (setup->dots > range.low && setup->dots < range.high)
 		return true;
 	return report_error("%s \"%s\" puts the page off the sheet for the page "

@@ -17,6 +17,9 @@ struct page_setup {
 	char vertical_dots[buffer_size]; // vertical dots, whose text this is,
 	double dots;                 // their value,
 	char dots_source[64];        // and where they come from
+	bool has_reference;          // the value was measured on a paper
+	float reference;             // of this length in points; without
+	                             // one, it applies as it is to each
 	bool raw_postscript;         // the PPD takes PostScript that CUPS has
 	                             // not prepared (application/postscript)
 	bool plain_sends_size;       // the PPD without morvane's lines would

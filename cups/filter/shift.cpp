@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "dots.h"
 #include "job.h"
 #include "log.h"
 #include "record.h"
@@ -62,6 +63,20 @@ static bool write_page_size(const char *path, const page_setup *paper)
 	return ok || report_error("cannot write %s:", path);
 }
 
+// The vertical dots for the paper: the value as it was given on its
+// reference, and on another paper the value that moves the page by the
+// same distance from the sheet's top edge.
+static void paper_dots(const page_setup *paper, char dots[buffer_size])
+{
+	if (!paper->has_reference || paper->length == paper->reference)
+		// NOLINTNEXTLINE(cert-err33-c): as long as the value's.
+		snprintf(dots, buffer_size, "%s", paper->vertical_dots);
+	else
+		// NOLINTNEXTLINE(cert-err33-c): a number fits.
+		snprintf(dots, buffer_size, "%.17g", dots_on_paper(paper->dots,
+		    paper->length, paper->reference));
+}
+
 // morvane's output, kept whole in a buffer.
 struct kept_output {
 	char *text;
@@ -97,10 +112,11 @@ bool paper_record(const job *j, const page_setup *paper,
 	if ((paper->has_size && !dots_fit(paper)) ||
 	    !write_page_size(page_size, paper))
 		return false;
+	char dots[buffer_size];
+	paper_dots(paper, dots);
 	char *const *args = j->args;
 	const char *argv[] = {j->morvane, args[1], args[2], args[3], args[4],
-	    args[5], paper->vertical_dots, j->pstops, "in.ps", "out.ps",
-	    page_size, nullptr};
+	    args[5], dots, j->pstops, "in.ps", "out.ps", page_size, nullptr};
 	const program p = {.argv = argv, .folder = nullptr, .in = -1};
 	record->text[0] = '\0';
 	kept_output kept = {.text = record->text, .length = 0, .name = j->morvane};

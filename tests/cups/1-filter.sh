@@ -29,7 +29,8 @@ sed 's/^\*MorvaneVerticalDots: .*/*MorvaneVerticalDots: "-40"/' \
 # *MorvaneVerticalDots.
 awk '/^\*PageSize / { next }
     /^\*DefaultPageSize:/ { print "*DefaultPageSize: Decimal"; next }
-    /^\*MorvaneVerticalDots:/ { print "*MorvaneVerticalDots: \"3400.5 \""; next }
+    /^\*MorvaneVerticalDots:/ { print "*MorvaneVerticalDots: \"3400.5 \""
+	print "*MorvaneReferenceSize: \"A4\""; next }
     /^\*PaperDimension A5/ { print "*PaperDimension Decimal: \"595.28 841.89\"" }
     { print }
     /^\*OrderDependency: .* \*PageSize$/ {
@@ -155,11 +156,13 @@ ppd-not-set PPD= - $job file no PPD file: PPD is not set
 not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "3473abc" is not a number
 dots-of-the-job - morvane-vertical-dots=3300 $job file ok A4 A4
+another-paper - media=Letter $job file ok Letter Letter
+another-paper-of-the-job - media=A5\040morvane-vertical-dots=3300 $job file ok A5 A5
 dots-of-the-job-alone PPD=$tmp/plain.ppd morvane-vertical-dots=3473 $job file ok A4 A4
 dots-of-the-job-not-a-number - morvane-vertical-dots=34x $job file the job's option morvane-vertical-dots "34x" is not a number
 error-in-a-shared-log - morvane-vertical-dots=34x $job shared the job's option morvane-vertical-dots "34x" is not a number
 dots-off-the-sheet - morvane-vertical-dots=34730 $job file the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
-dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400 $job file the PPD's *MorvaneVerticalDots "3400.5 " puts the page off the sheet for the page size Custom, 400 points long: it must lie between -35.43 and 3297.90
+dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400\040morvane-vertical-dots=5200 $job file the job's option morvane-vertical-dots "5200" puts the page off the sheet for the page size Custom, 400 points long: it must lie between 1806.23 and 5139.57
 dots-below-the-sheet PPD=$tmp/low.ppd - $job file the PPD's *MorvaneVerticalDots "-40" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
 size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 842 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
 custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points

@@ -126,14 +126,14 @@ JOBS
 printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 1' '%%EndComments' '%%Page: 1 1' \
     '<< /PageSize [200 200] >> setpagedevice 10 10 moveto 90 90 lineto stroke showpage' \
     '%%EOF' >"$tmp/small.ps"
-while IFS='|' read -r queue file expected; do
-	request=$(lp -d "$queue" -t title "$tmp/$file" 2>"$tmp/err") ||
+while IFS='|' read -r queue file options expected; do
+	request=$(lp -d "$queue" -t title $options "$tmp/$file" 2>"$tmp/err") ||
 	    { fail "$queue $file: $(cat "$tmp/err")"; continue; }
 	id=${request#*"$queue"-} id=${id%% *}
 	echo "$id $queue $expected" >>"$tmp/failing"
 done <<FAILING
-too-far|job.ps|the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
-not-a-number|job.pdf|the job's option morvane-vertical-dots "3473abc" is not a number
-a4|small.ps|the PPD's *MorvaneVerticalDots "3400" puts the page off the sheet for the page size 200x200, 200 points long: it must lie between -35.43 and 1631.23
+too-far|job.ps||the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+not-a-number|job.pdf||the job's option morvane-vertical-dots "3473abc" is not a number
+a4|small.ps|-o morvane-vertical-dots=1500|the job's option morvane-vertical-dots "1500" puts the page off the sheet for the page size 200x200, 200 points long: it must lie between 2639.57 and 4306.23
 FAILING
 

@@ -73,19 +73,48 @@ job_dots() {
 	esac
 }
 
+# dimensions PPD SIZE: "WIDTH LENGTH" of SIZE, a name in PPD or WxH.
+dimensions() {
+	case $2 in
+	*x*) echo "$2" | tr x ' ' ;;
+	*) tr -d '\r' <"$1" |
+	    sed -n "s|^\*PaperDimension $2[/:][^\"]*\"\(.*\)\"|\1|p" ;;
+	esac
+}
+
+# reference PPD: the length of the paper that the PPD's value of the dots
+# was measured on, its *MorvaneReferenceSize or its default size.
+reference() {
+	set -- "$1" "$(tr -d '\r' <"$1" |
+	    sed -n 's/^\*MorvaneReferenceSize: "\(.*\)"/\1/p')"
+	[ -n "$2" ] || set -- "$1" "$(tr -d '\r' <"$1" |
+	    sed -n 's/^\*DefaultPageSize: *\([^ ]*\).*/\1/p')"
+	set -- $(dimensions "$1" "$2")
+	echo "${2:-}"
+}
+
+# paper_dots DOTS LENGTH REFERENCE: the dots that morvane gets for a paper
+# LENGTH points long, for a value measured on one REFERENCE points long:
+# the page moves by the same distance from the sheet's top edge.
+paper_dots() {
+	if [ -z "$3" ] || [ "$2" = "$3" ]; then
+		echo "$1"
+	else
+		awk -v d="$1" -v l="$2" -v r="$3" \
+		    'BEGIN { printf "%.17g\n", d + 300 * (l - r) / 72 }'
+	fi
+}
+
 # by_hand PPD SIZE [PSTOPS]: morvane's record for SIZE (a name in PPD, or
 # WxH) naming PSTOPS, in $record, and what it and pstops make of the job,
 # in by-hand/out.ps.
 by_hand() {
 	rm -f "$tmp/by-hand/"*
 	cp "$job" "$tmp/by-hand/in.ps"
-	case $2 in
-	*x*) dimensions=$(echo "$2" | tr x ' ') ;;
-	*) dimensions=$(tr -d '\r' <"$1" |
-	    sed -n "s|^\*PaperDimension $2[/:][^\"]*\"\(.*\)\"|\1|p") ;;
-	esac
+	dimensions=$(dimensions "$1" "$2")
 	echo "PageSize [$dimensions]" >"$tmp/by-hand/page.size"
 	dots=$(job_dots "$1" "$options" "${queue_default:-}")
+	dots=$(paper_dots "$dots" "${dimensions#* }" "$(reference "$1")")
 	record=$("$morvane" - - - - - "$dots" "${3:-$pstops}" in.ps out.ps \
 	    "$tmp/by-hand/page.size")
 	(cd "$tmp/by-hand" && run_record "$record" 2>/dev/null)
@@ -194,7 +223,9 @@ shifts() {
 			by_hand "$1" "$2"
 		else
 			echo "PageSize [$(echo "$paper" | tr x ' ')]" >"$tmp/paper.size"
-			record=$("$morvane" - - - - - "$dots" pstops in out "$tmp/paper.size")
+			record=$("$morvane" - - - - - \
+			    "$(paper_dots "$dots" "${paper#*x}" "$(reference "$1")")" \
+			    pstops in out "$tmp/paper.size")
 		fi
 		echo "$record" | sed -n "s/^CMDARGV=.*1:0@1\.0(\(.*\)in,\(.*\)in) .*/$paper \1 \2/p"
 	done
