@@ -39,7 +39,9 @@ size_t adapt(const char *text, size_t size, const char *dots, char **out,
 	if (unclosed != nullptr)
 		*unclosed = filters.unclosed;
 	rewind(in);
-	require(write_adapted(in, written, &filters, dots), "written");
+	const morvane_values values = {.dots = dots, .reference = "A4"};
+	require(write_adapted(in, written, &filters,
+	    dots != nullptr ? &values : nullptr), "written");
 	fclose(in);
 	fclose(written);
 	return length;

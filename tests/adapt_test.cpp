@@ -33,15 +33,17 @@ std::string crlf(const std::string &text)
 
 // Runs the PPD text through read_filters and write_adapted.
 std::string adapt(const std::string &ppd, const char *dots_text,
-    ppd_filters *filters)
+    ppd_filters *filters, const char *reference = nullptr)
 {
+	const morvane_values values = {.dots = dots_text, .reference = reference};
 	FILE *in = fmemopen((void *)ppd.data(), ppd.size(), "rb");
 	char *bytes = nullptr;
 	size_t size = 0;
 	FILE *written = open_memstream(&bytes, &size);
 	read_filters(in, filters);
 	rewind(in);
-	EXPECT_TRUE(write_adapted(in, written, filters, dots_text));
+	EXPECT_TRUE(write_adapted(in, written, filters,
+	    dots_text != nullptr ? &values : nullptr));
 	fclose(in);
 	fclose(written);
 	std::string text(bytes, size);
@@ -59,6 +61,7 @@ TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
 		const char *dots;
 		ppd_shape shape;
 		std::string adapted;
+		const char *reference = nullptr;
 	} cases[] = {
 		// No filter lines: CUPS's PostScript goes to the filter, once.
 		{head, "3473", shape_no_filters, head + filter + dots},
@@ -80,6 +83,14 @@ TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
 		    "*cupsFilter2: \"application/pdf application/vnd.x 0 x\"\n"
 		    "*cupsFilter2: \"application/vnd.cups-postscript application/vnd.x "
 		    "0 x\"\n" + pre + "*MorvaneVerticalDots: \"1\"\n"},
+		// The size that the value was measured on, and a size's own
+		// value, are morvane's lines too.
+		{head + filter + dots + "*MorvaneVerticalDots Letter: \"3300\"\n"
+		    "*MorvaneReferenceSize: \"Letter\"\n", "3400", shape_no_filters,
+		    head + filter + "*MorvaneVerticalDots: \"3400\"\n"
+		    "*MorvaneReferenceSize: \"A4\"\n", "A4"},
+		{head + filter + dots + "*MorvaneReferenceSize: \"A4\"\n", nullptr,
+		    shape_no_filters, head},
 		// Taken back: the PPD as it was.
 		{head + out + pdf + foomatic + pre + dots, nullptr, shape_own_filter,
 		    head + pdf + foomatic},
@@ -103,10 +114,11 @@ TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
 	};
 	for (const auto &c : cases) {
 		ppd_filters filters;
-		std::string adapted = adapt(c.ppd, c.dots, &filters);
+		std::string adapted = adapt(c.ppd, c.dots, &filters, c.reference);
 		EXPECT_EQ(filters.shape, c.shape) << c.ppd;
 		EXPECT_EQ(adapted, c.adapted) << c.ppd;
-		EXPECT_EQ(adapt(adapted, c.dots, &filters), adapted) << c.ppd;
+		EXPECT_EQ(adapt(adapted, c.dots, &filters, c.reference), adapted)
+		    << c.ppd;
 	}
 }
 

@@ -95,12 +95,25 @@ bool read_quoted_words(const char *value, int skip, filter_entry *entry)
 	return true;
 }
 
+// Whether a line is an attribute of morvane's: its vertical dots, also
+// for a size ("*MorvaneVerticalDots Letter:"), and its reference size.
+bool is_attribute(const char *line)
+{
+	const char *const keywords[] = {"*MorvaneVerticalDots:",
+	    "*MorvaneVerticalDots ", "*MorvaneReferenceSize:"};
+	const char *end = line + strlen(line);
+	for (const char *keyword : keywords)
+		if (has_prefix(line, end, keyword))
+			return true;
+	return false;
+}
+
 // What a line is, with the lines that morvane-setup took out as they were.
 filter_entry read_entry(const char *line)
 {
 	filter_entry entry = {.kind = other_line, .type = "", .program = ""};
 	line = restored(line);
-	if (has_prefix(line, line + strlen(line), "*MorvaneVerticalDots:")) {
+	if (is_attribute(line)) {
 		entry.kind = morvane_line;
 		return entry;
 	}
@@ -160,9 +173,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 		filters->morvane += entry.kind == morvane_line ||
 		    has_prefix(r.text, r.text + strlen(r.text), taken_out);
 		filters->runs_filter = filters->runs_filter ||
-		    (entry.kind == morvane_line &&
-		    !has_prefix(restored(r.text), r.text + strlen(r.text),
-		    "*MorvaneVerticalDots:"));
+		    (entry.kind == morvane_line && !is_attribute(restored(r.text)));
 		if (entry.kind != filter_line)
 			continue;
 		filters->count++;
@@ -180,7 +191,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 }
 
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
-    const char *dots)
+    const morvane_values *values)
 {
 	reader r = {.in = in, .text = "", .keyword = false, .line_start = true,
 	    .in_value = false, .comment = false, .crlf = false, .decided = false,
@@ -197,7 +208,7 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 			text = restored(text);
 			// A PDF line would take PDF past the PostScript, and so past
 			// the filter before the PPD's own.
-			if (dots != nullptr && entry.kind == filter_line &&
+			if (values != nullptr && entry.kind == filter_line &&
 			    kind->takes_out_pdf && is_pdf(entry.type))
 				ok = fputs(taken_out, out) >= 0;
 		}
@@ -218,9 +229,11 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		ok = fputs(cr && r.crlf ? "\n" : eol, out) >= 0;
 	if (ferror(in))
 		ok = false;
-	if (!ok || dots == nullptr)
+	if (!ok || values == nullptr)
 		return ok;
-	return fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
+	ok = fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
 	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", kind->keyword,
-	    eol, dots, eol) > 0;
+	    eol, values->dots, eol) > 0;
+	return ok && (values->reference == nullptr || fprintf(out,
+	    "*MorvaneReferenceSize: \"%s\"%s", values->reference, eol) > 0);
 }

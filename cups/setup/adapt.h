@@ -36,12 +36,19 @@ struct ppd_filters {
 // Reads the filter lines of the PPD in from where it is, to its end.
 void read_filters(FILE *in, ppd_filters *filters);
 
-// What to write: the PPD as morvane-filter needs it, with the vertical
-// dots given, or back as it was before morvane-setup, when dots is null.
+// The lines of morvane's that a PPD gets besides the filter's: its vertical
+// dots, and the size that they were measured on, where not null.
+struct morvane_values {
+	const char *dots;
+	const char *reference;
+};
+
+// What to write: the PPD as morvane-filter needs it, with the values
+// given, or back as it was before morvane-setup, when values is null.
 // Writes the PPD in, from where it is, to out; returns false when a read
 // or write fails.
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
-    const char *dots);
+    const morvane_values *values);
 
 // The prefix of a line that morvane-setup took out, which CUPS keeps as
 // a comment.

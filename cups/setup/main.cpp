@@ -18,6 +18,7 @@
 #include "log.h"
 #include "ppd.h"
 #include "server.h"
+#include "sizes.h"
 
 const log_style program_log = {.error = "morvane-setup: ", .debug = nullptr};
 
@@ -42,28 +43,57 @@ static bool read_ppd(FILE *in, const char *name, const char *dots,
 	return true;
 }
 
-// Writes the PPD at from, adapted for dots (or without morvane's lines
-// when dots is null), to w->adapted. name is the PPD's, for the messages.
-static bool adapt(const work *w, const char *from, const char *name,
-    const char *dots, ppd_filters *filters)
+// What morvane-setup makes of a PPD: the file, its name for the messages,
+// and the value to set (null: morvane's lines taken out), measured on the
+// queue's default paper, media (a PWG name), or on the PPD's default.
+struct adaptation {
+	const char *from;
+	const char *name;
+	const char *dots;
+	const char *media;
+};
+
+// The values that the PPD gets: the value, and the paper that it is
+// measured on, where the PPD has one, in reference (else its name is
+// empty). Refuses a value that would put the page off one of the PPD's
+// sizes.
+static bool choose_values(const adaptation *a, paper *reference,
+    morvane_values *values)
+{
+	bool measured = default_paper(a->from, a->media, reference);
+	if (!measured)
+		reference->name[0] = '\0';
+	*values = morvane_values{.dots = a->dots,
+	    .reference = measured ? reference->name : nullptr};
+	return fits_every_size(a->from, a->dots, measured ? reference : nullptr);
+}
+
+// Writes the PPD adapted (or without morvane's lines) to w->adapted; the
+// paper that the value is measured on goes to reference.
+static bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
+    paper *reference)
 {
 	char why[buffer_size];
-	if (!ppd_readable(from, why))
+	if (!ppd_readable(a->from, why))
 		return report_error("%s", why);
-	FILE *in = fopen(from, "rb");
+	FILE *in = fopen(a->from, "rb");
 	if (in == nullptr)
-		return report_error("cannot open the PPD file %s:", name);
-	bool ok = read_ppd(in, name, dots, filters);
+		return report_error("cannot open the PPD file %s:", a->name);
+	morvane_values values;
+	reference->name[0] = '\0';
+	bool ok = read_ppd(in, a->name, a->dots, filters) &&
+	    (a->dots == nullptr || choose_values(a, reference, &values));
 	FILE *out = ok ? fopen(w->adapted, "wb") : nullptr;
 	if (ok && out == nullptr)
 		ok = report_error("cannot make %s:", w->adapted);
-	if (ok && (!write_adapted(in, out, filters, dots) || fflush(out) != 0))
+	if (ok && (!write_adapted(in, out, filters, a->dots != nullptr ?
+	    &values : nullptr) || fflush(out) != 0))
 		ok = report_error("cannot write %s:", w->adapted);
 	if (out != nullptr && fclose(out) != 0 && ok)
 		ok = report_error("cannot write %s:", w->adapted);
 	(void)fclose(in);
-	return ok && (dots == nullptr ||
-	    check_chains(w, name, kind_of(filters), filters));
+	return ok && (a->dots == nullptr ||
+	    check_chains(w, a->name, kind_of(filters), filters));
 }
 
 // Copies the file to standard output, whose failure main reports.
@@ -82,61 +112,113 @@ static bool print_file(const char *path)
 	return ok || report_error("cannot read %s", path);
 }
 
-// Says which vertical dots the queue's jobs get, and from where.
+// ", measured on NAME", where the paper has a name, for the messages.
+static const char *measured_on(const char *name, char text[buffer_size])
+{
+	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
+	snprintf(text, buffer_size, "%s%.63s", name[0] != '\0' ?
+	    ", measured on " : "", name);
+	return text;
+}
+
+// Says which vertical dots the queue's jobs get, from where and measured
+// on which paper; for a queue without them, the value to start from.
 static bool show_queue(const work *w, const char *queue)
 {
 	http_handle http = connect_server();
 	queue_dots dots;
 	if (!http || !find_dots(http.get(), w, queue, &dots))
 		return false;
+	char start[buffer_size] = "";
+	if (dots.start.name[0] != '\0' && snprintf(start, sizeof start,
+	    "; morvane-setup %s --neutral sets %ld, which leaves the page where "
+	    "it is on %s", queue, neutral_dots(&dots.start), dots.start.name) >=
+	    (int)sizeof start)
+		start[0] = '\0';
+	char measured[buffer_size];
 	if (!dots.runs_filter)
-		printf("%s: its PPD does not run morvane-filter; morvane-setup %s "
-		    "DOTS sets it up\n", queue, queue);
+		printf("%s: its PPD does not run morvane-filter%s\n", queue,
+		    start[0] != '\0' ? start : "; morvane-setup QUEUE DOTS sets it "
+		    "up");
 	else if (dots.value[0] != '\0')
-		printf("%s: vertical dots %s, %s\n", queue, dots.value,
-		    dots.source);
+		printf("%s: vertical dots %s, %s%s\n", queue, dots.value,
+		    dots.source, measured_on(dots.reference, measured));
 	else
-		printf("%s: no vertical dots: its jobs pass unshifted\n", queue);
+		printf("%s: no vertical dots: its jobs pass unshifted%s\n", queue,
+		    start);
 	return true;
 }
 
-// Adapts the queue's PPD, or takes morvane's lines out of it when dots is
-// null, and installs it. A default of the queue's for the dots, which its
-// jobs would get before the PPD's, takes the new value too.
-static bool setup_queue(const work *w, const char *queue, const char *dots)
+// What morvane-setup does to a queue: sets dots, or the value that leaves
+// the page where it is on the queue's default paper (neutral), or takes
+// morvane's lines out (neither).
+struct queue_change {
+	const char *queue;
+	const char *dots;
+	bool neutral;
+};
+
+// Says what changed.
+static void say_done(const queue_change *c, const ppd_filters *filters,
+    const char *dots, const paper *reference)
 {
-	char name[buffer_size], option[buffer_size];
-	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
-	snprintf(name, sizeof name, "the PPD of %s", queue);
-	http_handle http = connect_server();
-	ppd_filters filters;
-	if (!http || !fetch_queue(http.get(), w, queue, option) ||
-	    !adapt(w, w->given, name, dots, &filters))
-		return false;
-	if (dots == nullptr && filters.morvane == 0) {
-		printf("%s: its PPD has no lines of morvane's; nothing changed\n",
-		    queue);
-		return true;
-	}
-	if (!install_ppd(http.get(), w, queue, dots != nullptr &&
-	    option[0] != '\0' ? dots : nullptr))
-		return false;
+	char measured[buffer_size];
+	measured_on(reference->name, measured);
 	if (dots == nullptr)
 		printf("%s: morvane-filter no longer runs; the PPD's own filter "
-		    "lines are back\n", queue);
-	else if (kind_of(&filters)->last)
+		    "lines are back\n", c->queue);
+	else if (kind_of(filters)->last)
 		printf("%s: morvane-filter now runs after CUPS's filters, with "
-		    "vertical dots %s\n", queue, dots);
+		    "vertical dots %s%s\n", c->queue, dots, measured);
 	else
 		printf("%s: morvane-filter now runs before %s, with vertical dots "
-		    "%s\n", queue, filters.program, dots);
+		    "%s%s\n", c->queue, filters->program, dots, measured);
+}
+
+// Adapts the queue's PPD, or takes morvane's lines out of it, and
+// installs it. A default of the queue's for the dots, which its jobs
+// would get before the PPD's, takes the new value too.
+static bool setup_queue(const work *w, const queue_change *c)
+{
+	char name[buffer_size], neutral[64];
+	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
+	snprintf(name, sizeof name, "the PPD of %s", c->queue);
+	http_handle http = connect_server();
+	queue_defaults defaults;
+	if (!http || !fetch_queue(http.get(), w, c->queue, &defaults))
+		return false;
+	const char *media = defaults.media[0] != '\0' ? defaults.media : nullptr;
+	paper start;
+	if (c->neutral && !default_paper(w->given, media, &start))
+		return report_error("%s has no default paper to leave in place: "
+		    "morvane-setup %s DOTS sets a value", name, c->queue);
+	// NOLINTNEXTLINE(cert-err33-c): a number fits.
+	snprintf(neutral, sizeof neutral, "%ld", c->neutral ?
+	    neutral_dots(&start) : 0L);
+	const adaptation a = {.from = w->given, .name = name,
+	    .dots = c->neutral ? neutral : c->dots, .media = media};
+	ppd_filters filters;
+	paper reference;
+	if (!adapt(w, &a, &filters, &reference))
+		return false;
+	if (a.dots == nullptr && filters.morvane == 0) {
+		printf("%s: its PPD has no lines of morvane's; nothing changed\n",
+		    c->queue);
+		return true;
+	}
+	if (!install_ppd(http.get(), w, c->queue, a.dots != nullptr &&
+	    defaults.dots[0] != '\0' ? a.dots : nullptr))
+		return false;
+	say_done(c, &filters, a.dots, &reference);
 	return true;
 }
+
+static const char usage[] = "usage: morvane-setup --ppd FILE DOTS | QUEUE "
+    "[DOTS | --neutral] | --calibrate QUEUE | --remove QUEUE | --help | "
+    "--version";
 
 static bool setup(int argc, char *argv[], const work *w)
 {
-	const char *usage = "usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] "
-	    "| --calibrate QUEUE | --remove QUEUE";
 	bool file = argc == 4 && strcmp(argv[1], "--ppd") == 0;
 	bool remove = argc == 3 && strcmp(argv[1], "--remove") == 0;
 	if (argc == 3 && strcmp(argv[1], "--calibrate") == 0)
@@ -146,19 +228,30 @@ static bool setup(int argc, char *argv[], const work *w)
 		return report_error("%s", usage);
 	if (queue && argc == 2)
 		return show_queue(w, argv[1]);
-	const char *dots = remove ? nullptr : argv[argc - 1];
+	bool neutral = queue && strcmp(argv[2], "--neutral") == 0;
+	const char *dots = remove || neutral ? nullptr : argv[argc - 1];
 	double value = 0;
 	if (dots != nullptr && !read_dots(dots, &value))
 		return report_error("the vertical dots \"%s\" are not a number", dots);
+	const queue_change change = {.queue = argv[remove ? 2 : 1], .dots = dots,
+	    .neutral = neutral};
 	if (!file)
-		return setup_queue(w, argv[remove ? 2 : 1], dots);
+		return setup_queue(w, &change);
+	const adaptation a = {.from = argv[2], .name = argv[2], .dots = dots,
+	    .media = nullptr};
 	ppd_filters filters;
-	return adapt(w, argv[2], argv[2], dots, &filters) &&
-	    print_file(w->adapted);
+	paper reference;
+	return adapt(w, &a, &filters, &reference) && print_file(w->adapted);
 }
 
 int main(int argc, char *argv[])
 {
+	if (argc == 2 && (strcmp(argv[1], "--help") == 0 ||
+	    strcmp(argv[1], "--version") == 0)) {
+		bool help = argv[1][2] == 'h';
+		printf("%s\n", help ? usage : "morvane-setup " MORVANE_VERSION);
+		return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+	}
 	work w = {};
 	if (!make_work(&w))
 		return 1;

@@ -8,25 +8,35 @@
 #include "dots.h"
 #include "log.h"
 #include "ppd.h"
+#include "sizes.h"
 
 namespace {
 
+// Copies the response's attribute name, a text, to value: empty where it
+// has none.
+void copy_attribute(ipp_t *response, const char *name,
+    char value[buffer_size])
+{
+	ipp_attribute_t *found = ippFindAttribute(response, name, IPP_TAG_ZERO);
+	const char *text = found != nullptr ? ippGetString(found, 0, nullptr) :
+	    nullptr;
+	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
+	snprintf(value, buffer_size, "%s", text != nullptr ? text : "");
+}
+
 // Sends request for the queue to the server, with the PPD file ppd where
-// it is not null; the queue's default for the dots goes to dots, empty
-// where it has none. Returns false after the line that says why it failed.
+// it is not null; the queue's defaults go to defaults. Returns false after
+// the line that says why it failed: a refusal for want of rights says how
+// to have them.
 bool ask_server(http_t *http, ipp_t *request, const char *queue,
-    const char *ppd, char dots[buffer_size])
+    const char *ppd, queue_defaults *defaults)
 {
 	char server[buffer_size];
 	ipp_t *response = ppd != nullptr ?
 	    cupsDoFileRequest(http, request, "/admin/", ppd) :
 	    cupsDoRequest(http, request, "/");
-	ipp_attribute_t *found = ippFindAttribute(response, dots_option,
-	    IPP_TAG_ZERO);
-	const char *value = found != nullptr ? ippGetString(found, 0, nullptr) :
-	    nullptr;
-	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-	snprintf(dots, buffer_size, "%s", value != nullptr ? value : "");
+	copy_attribute(response, dots_option, defaults->dots);
+	copy_attribute(response, "media-default", defaults->media);
 	ippDelete(response);
 	ipp_status_t status = cupsLastError();
 	if (status <= IPP_STATUS_OK_CONFLICTING)
@@ -34,9 +44,14 @@ bool ask_server(http_t *http, ipp_t *request, const char *queue,
 	if (status == IPP_STATUS_ERROR_NOT_FOUND)
 		return report_error("there is no queue %s on the CUPS server %s",
 		    queue, server_name(server));
-	return report_error("the CUPS server %s refused to %s %s: %s",
+	bool rights = status == IPP_STATUS_ERROR_FORBIDDEN ||
+	    status == IPP_STATUS_ERROR_NOT_AUTHORIZED ||
+	    status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+	    status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
+	return report_error("the CUPS server %s refused to %s %s: %s%s",
 	    server_name(server), ppd != nullptr ? "change" : "show", queue,
-	    cupsLastErrorString());
+	    cupsLastErrorString(), rights ? "; run morvane-setup as root (or "
+	    "with sudo)" : "");
 }
 
 // A request of op for the queue, with the operation's attributes, which
@@ -75,13 +90,14 @@ http_handle connect_server()
 }
 
 bool fetch_queue(http_t *http, const work *w, const char *queue,
-    char option[buffer_size])
+    queue_defaults *defaults)
 {
 	ipp_t *request = queue_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
-	const char *const wanted[] = {"printer-name", dots_option};
+	const char *const wanted[] = {"printer-name", dots_option,
+	    "media-default"};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
-	    "requested-attributes", 2, nullptr, wanted);
-	if (!ask_server(http, request, queue, nullptr, option))
+	    "requested-attributes", 3, nullptr, wanted);
+	if (!ask_server(http, request, queue, nullptr, defaults))
 		return false;
 	char path[buffer_size], server[buffer_size];
 	// NOLINTNEXTLINE(cert-err33-c): as long as the work's.
@@ -104,16 +120,18 @@ bool install_ppd(http_t *http, const work *w, const char *queue,
 	if (dots != nullptr)
 		ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, dots_option,
 		    nullptr, dots);
-	char option[buffer_size];
-	return ask_server(http, request, queue, w->adapted, option);
+	queue_defaults defaults;
+	return ask_server(http, request, queue, w->adapted, &defaults);
 }
 
 bool find_dots(http_t *http, const work *w, const char *queue,
     queue_dots *dots)
 {
-	char option[buffer_size], attribute[buffer_size];
-	if (!fetch_queue(http, w, queue, option))
+	queue_defaults defaults;
+	char attribute[buffer_size];
+	if (!fetch_queue(http, w, queue, &defaults))
 		return false;
+	const char *option = defaults.dots;
 	FILE *in = fopen(w->given, "rb");
 	if (in == nullptr)
 		return report_error("cannot read the PPD of %s:", queue);
@@ -130,5 +148,12 @@ bool find_dots(http_t *http, const work *w, const char *queue,
 	// NOLINTNEXTLINE(cert-err33-c): both came from buffers of this size.
 	snprintf(dots->value, buffer_size, "%s", source == dots_from_option ?
 	    option : source == dots_from_ppd ? attribute : "");
+	paper reference;
+	// NOLINTNEXTLINE(cert-err33-c): as long as the name's.
+	snprintf(dots->reference, buffer_size, "%s",
+	    reference_paper(w->given, &reference) ? reference.name : "");
+	if (!default_paper(w->given, defaults.media[0] != '\0' ? defaults.media :
+	    nullptr, &dots->start))
+		dots->start.name[0] = '\0';
 	return true;
 }

@@ -8,6 +8,7 @@
 
 #include <cups/cups.h>
 
+#include "sizes.h"
 #include "work.h"
 
 using http_handle = std::unique_ptr<http_t, decltype(&httpClose)>;
@@ -21,11 +22,17 @@ const char *server_name(char name[buffer_size]);
 // The queue's default for the vertical dots, as the server keeps it.
 constexpr char dots_option[] = "morvane-vertical-dots-default";
 
-// Writes the queue's PPD, from the server, to w->given, and its default
-// for the dots to option: empty where it has none. Returns false after
-// the error line.
+// What the server keeps of a queue besides its PPD: its defaults for the
+// dots and for the paper (a PWG name), each empty where it has none.
+struct queue_defaults {
+	char dots[buffer_size];
+	char media[buffer_size];
+};
+
+// Writes the queue's PPD, from the server, to w->given, and its defaults
+// to defaults. Returns false after the error line.
 bool fetch_queue(http_t *http, const work *w, const char *queue,
-    char option[buffer_size]);
+    queue_defaults *defaults);
 
 // Installs the PPD w->adapted for the queue as lpadmin -P does: the server
 // keeps the queue's settings. Its default for the dots, where dots is not
@@ -38,6 +45,10 @@ struct queue_dots {
 	bool runs_filter;          // its PPD runs morvane-filter
 	char value[buffer_size];   // empty where neither place has them
 	const char *source;
+	char reference[buffer_size]; // the paper they were measured on, or
+	                           // empty
+	paper start;               // the queue's default paper, whose name is
+	                           // empty where it has none
 };
 
 // Finds the vertical dots that the queue's jobs get. Returns false after

@@ -84,7 +84,7 @@ for queue in b c d e g $real; do
 		    fail "queue $1: $(cat "$tmp/err")"
 	done
 	said=$("$setup_program" "$queue" 3400 2>&1)
-	[ "$said" = "$queue: morvane-filter now runs before foomatic-rip, with vertical dots 3400" ] ||
+	[ "$said" = "$queue: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on A4" ] ||
 	    fail "setup of queue $queue: $said"
 done
 

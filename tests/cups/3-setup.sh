@@ -49,8 +49,9 @@ filter-missing|--ppd $tmp/missing.ppd 3473|$tmp/missing.ppd: CUPS finds no way f
 no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such file or directory
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --calibrate QUEUE | --remove QUEUE
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS] | --calibrate QUEUE | --remove QUEUE
+off-a-size|--ppd $sample 6500|the vertical dots "6500" put the page off the sheet for the page size A5, 595 points long: they must lie between 993.73 and 5952.07
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] | --calibrate QUEUE | --remove QUEUE | --help | --version
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] | --calibrate QUEUE | --remove QUEUE | --help | --version
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|the queue raw has no PPD
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
@@ -71,14 +72,14 @@ while IFS='|' read -r arguments expected; do
 	said=$("$setup_program" $arguments 2>&1)
 	[ "$said" = "$expected" ] || fail "morvane-setup $arguments: $said"
 done <<RUNS
-removed|removed: its PPD does not run morvane-filter; morvane-setup removed DOTS sets it up
-removed 3473|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3473
-removed|removed: vertical dots 3473, its PPD's *MorvaneVerticalDots
-removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400
+removed|removed: its PPD does not run morvane-filter; morvane-setup removed --neutral sets 3265, which leaves the page where it is on Letter
+removed 3473|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3473, measured on Letter
+removed|removed: vertical dots 3473, its PPD's *MorvaneVerticalDots, measured on Letter
+removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on Letter
 --remove removed|removed: morvane-filter no longer runs; the PPD's own filter lines are back
 --remove removed|removed: its PPD has no lines of morvane's; nothing changed
-dots|dots: vertical dots 3300, the queue's morvane-vertical-dots-default
-plain|plain: no vertical dots: its jobs pass unshifted
+dots|dots: vertical dots 3300, the queue's morvane-vertical-dots-default, measured on A4
+plain|plain: no vertical dots: its jobs pass unshifted; morvane-setup plain --neutral sets 3473, which leaves the page where it is on A4
 --calibrate plain|morvane-setup: plain has no vertical dots to calibrate: morvane-setup plain DOTS sets them
 --calibrate plain-cups|morvane-setup: plain-cups has no vertical dots to calibrate: morvane-setup plain-cups DOTS sets them
 RUNS
@@ -89,7 +90,7 @@ if [ "$(id -u)" -eq 0 ]; then
 	install -m 755 "$setup_program" "$tmp/morvane-setup"
 	said=$(setsid -w setpriv --reuid=nobody --regid=nogroup --clear-groups \
 	    "$tmp/morvane-setup" removed 3473 2>&1 </dev/null)
-	[ "$said" = "morvane-setup: the CUPS server $CUPS_SERVER refused to change removed: Unauthorized" ] ||
+	[ "$said" = "morvane-setup: the CUPS server $CUPS_SERVER refused to change removed: Unauthorized; run morvane-setup as root (or with sudo)" ] ||
 	    fail "morvane-setup by another user: $said"
 fi
 cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
@@ -98,8 +99,18 @@ cmp -s "$tmp/ppd/removed.ppd" "$tmp/removed.ppd" && passed=$((passed + 1)) ||
 # value too.
 lpadmin -p removed -o morvane-vertical-dots-default=3000 2>"$tmp/err" ||
     fail "queue removed: $(cat "$tmp/err")"
-for run in "removed 3100|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3100" \
-    "removed|removed: vertical dots 3100, the queue's morvane-vertical-dots-default"; do
+# The value stays measured on the paper that it was set for when the
+# queue's default paper changes; --neutral leaves that paper's page in
+# place.
+for run in "removed 3100|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3100, measured on Letter" \
+    "removed|removed: vertical dots 3100, the queue's morvane-vertical-dots-default, measured on Letter" \
+    "-|" "removed|removed: vertical dots 3100, the queue's morvane-vertical-dots-default, measured on Letter" \
+    "removed --neutral|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3473, measured on A4"; do
+	if [ "$run" = "-|" ]; then
+		lpadmin -p removed -o PageSize=A4 2>"$tmp/err" ||
+		    fail "queue removed: $(cat "$tmp/err")"
+		continue
+	fi
 	said=$("$setup_program" ${run%%|*} 2>&1)
 	[ "$said" = "${run#*|}" ] || fail "morvane-setup ${run%%|*}: $said"
 done
