@@ -39,7 +39,9 @@ size_t adapt(const char *text, size_t size, const char *dots, char **out,
 	if (unclosed != nullptr)
 		*unclosed = filters.unclosed;
 	rewind(in);
-	const morvane_values values = {.dots = dots, .reference = "A4"};
+	const own_value own[] = {{.name = "Letter", .dots = "3300"}};
+	const morvane_values values = {.dots = dots, .reference = "A4",
+	    .count = 1, .own = own};
 	require(write_adapted(in, written, &filters,
 	    dots != nullptr ? &values : nullptr), "written");
 	fclose(in);

@@ -35,7 +35,9 @@ std::string crlf(const std::string &text)
 std::string adapt(const std::string &ppd, const char *dots_text,
     ppd_filters *filters, const char *reference = nullptr)
 {
-	const morvane_values values = {.dots = dots_text, .reference = reference};
+	const own_value own[] = {{.name = "Letter", .dots = "3300"}};
+	const morvane_values values = {.dots = dots_text, .reference = reference,
+	    .count = reference != nullptr ? 1 : 0, .own = own};
 	FILE *in = fmemopen((void *)ppd.data(), ppd.size(), "rb");
 	char *bytes = nullptr;
 	size_t size = 0;
@@ -88,7 +90,8 @@ TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
 		{head + filter + dots + "*MorvaneVerticalDots Letter: \"3300\"\n"
 		    "*MorvaneReferenceSize: \"Letter\"\n", "3400", shape_no_filters,
 		    head + filter + "*MorvaneVerticalDots: \"3400\"\n"
-		    "*MorvaneReferenceSize: \"A4\"\n", "A4"},
+		    "*MorvaneReferenceSize: \"A4\"\n*MorvaneVerticalDots Letter: "
+		    "\"3300\"\n", "A4"},
 		{head + filter + dots + "*MorvaneReferenceSize: \"A4\"\n", nullptr,
 		    shape_no_filters, head},
 		// Taken back: the PPD as it was.

@@ -33,10 +33,14 @@ bool ppd_readable(const char *path, char why[buffer_size])
 
 const char *ppd_dots(ppd_file_t *ppd)
 {
-	ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
-	if (attr == nullptr)
-		return nullptr;
-	return attr->value != nullptr ? attr->value : "";
+	// ppdFindAttr without a spec finds the first of any spec: a size's
+	// own value may come before the value for every paper.
+	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
+	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
+	    nullptr))
+		if (attr->spec[0] == '\0')
+			return attr->value != nullptr ? attr->value : "";
+	return nullptr;
 }
 
 bool ppd_dots_at(const char *path, char text[buffer_size])

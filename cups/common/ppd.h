@@ -15,7 +15,8 @@ void ppd_failure(const char *path, char why[buffer_size]);
 // Whether libcups reads the file at path as a PPD; if not, why.
 bool ppd_readable(const char *path, char why[buffer_size]);
 
-// The value of the PPD's *MorvaneVerticalDots, or null where it has none.
+// The value of the PPD's *MorvaneVerticalDots for every paper, or null
+// where it has none.
 const char *ppd_dots(ppd_file_t *ppd);
 
 // The same for the PPD at path, copied to text: false where it has none.

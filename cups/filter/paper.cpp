@@ -65,7 +65,47 @@ const char *asked_size(const options_handle &options)
 	return value;
 }
 
-// The vertical dots, from where they win: the job's option or the PPD.
+// Reads a value's text, from source. Returns false after the error line.
+bool take_value(const char *text, const char *source, dots_value *value)
+{
+	// NOLINTNEXTLINE(cert-err33-c): every source's name is shorter.
+	snprintf(value->source, sizeof value->source, "%s", source);
+	if (!read_dots(text, &value->dots) ||
+	    snprintf(value->text, buffer_size, "%s", text) >= buffer_size)
+		return report_error("%s \"%.80s\" is not a number", value->source,
+		    text);
+	return true;
+}
+
+// The papers' own values: *MorvaneVerticalDots NAME of a size of the PPD.
+bool read_own_values(ppd_file_t *ppd, page_setup *setup)
+{
+	setup->own_count = 0;
+	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
+	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
+	    nullptr)) {
+		ppd_size_t *size = attr->spec[0] != '\0' ?
+		    ppdPageSize(ppd, attr->spec) : nullptr;
+		if (size == nullptr || setup->own_count == max_size_dots)
+			continue;
+		size_dots *own = &setup->own[setup->own_count++];
+		// NOLINTNEXTLINE(cert-err33-c): libcups keeps names under 41 bytes.
+		snprintf(own->name, sizeof own->name, "%s", size->name);
+		own->width = size->width;
+		own->length = size->length;
+		char source[80];
+		// NOLINTNEXTLINE(cert-err33-c): as above.
+		snprintf(source, sizeof source, "the PPD's *MorvaneVerticalDots %s",
+		    size->name);
+		if (!take_value(attr->value != nullptr ? attr->value : "", source,
+		    &own->value))
+			return false;
+	}
+	return true;
+}
+
+// The vertical dots for every paper, from where they win: the job's
+// option or the PPD; and the papers' own values.
 bool read_vertical_dots(ppd_file_t *ppd, const options_handle &options,
     page_setup *setup)
 {
@@ -76,18 +116,10 @@ bool read_vertical_dots(ppd_file_t *ppd, const options_handle &options,
 	setup->has_dots = source != dots_from_nowhere;
 	if (!setup->has_dots)
 		return true;
-	const char *text = source == dots_from_option ? option : attribute;
-	// NOLINTNEXTLINE(cert-err33-c): both names are shorter.
-	snprintf(setup->dots_source, sizeof setup->dots_source, "%s",
-	    source == dots_from_option ?
-	    "the job's option morvane-vertical-dots" :
-	    "the PPD's *MorvaneVerticalDots");
-	if (!read_dots(text, &setup->dots) ||
-	    snprintf(setup->vertical_dots, buffer_size, "%s", text) >=
-	    buffer_size)
-		return report_error("%s \"%.80s\" is not a number",
-		    setup->dots_source, text);
-	return true;
+	return take_value(source == dots_from_option ? option : attribute,
+	    source == dots_from_option ? "the job's option morvane-vertical-dots" :
+	    "the PPD's *MorvaneVerticalDots", &setup->value) &&
+	    read_own_values(ppd, setup);
 }
 
 // The length of the paper that the value was measured on, its reference:
@@ -260,16 +292,32 @@ bool read_page_setup(const char *path, const char *options_text,
 	return false;
 }
 
+const dots_value *value_in_effect(const page_setup *setup, float *reference)
+{
+	for (int i = 0; i < setup->own_count; i++) {
+		const size_dots *own = &setup->own[i];
+		if (strcmp(own->name, setup->size_name) == 0 ||
+		    (fabsf(own->width - setup->width) <= 1 &&
+		    fabsf(own->length - setup->length) <= 1)) {
+			*reference = setup->length;
+			return &own->value;
+		}
+	}
+	*reference = setup->has_reference ? setup->reference : setup->length;
+	return &setup->value;
+}
+
 bool dots_fit(const page_setup *setup)
 {
-	dots_range range = dots_on_sheet(setup->length, setup->has_reference ?
-	    setup->reference : setup->length);
-	if (setup->dots > range.low && setup->dots < range.high)
+	float reference = 0;
+	const dots_value *value = value_in_effect(setup, &reference);
+	dots_range range = dots_on_sheet(setup->length, reference);
+	if (value->dots > range.low && value->dots < range.high)
 		return true;
 	return report_error("%s \"%s\" puts the page off the sheet for the page "
 	    "size %s, %.9g points long: it must lie between %.2f and %.2f",
-	    setup->dots_source, setup->vertical_dots, setup->size_name,
-	    (double)setup->length, range.low, range.high);
+	    value->source, value->text, setup->size_name, (double)setup->length,
+	    range.low, range.high);
 }
 
 bool read_named_size(const char *path, const char *name, page_setup *setup,

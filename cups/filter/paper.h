@@ -7,6 +7,24 @@
 
 #include "morvane.h"
 
+// A value of the vertical dots: its text, its number, and where it comes
+// from.
+struct dots_value {
+	char text[buffer_size];
+	double dots;
+	char source[80];
+};
+
+// A paper's own value, from the PPD's *MorvaneVerticalDots NAME: it holds
+// for that paper as it is, and wins over the value for every paper.
+struct size_dots {
+	char name[64];
+	float width;
+	float length;
+	dots_value value;
+};
+constexpr int max_size_dots = 16;
+
 // What the queue's PPD and the job's options say about the job.
 struct page_setup {
 	bool has_size;               // a page size is marked
@@ -14,12 +32,12 @@ struct page_setup {
 	float width;                 // its width and length in points
 	float length;
 	bool has_dots;               // the job's option or the PPD gives the
-	char vertical_dots[buffer_size]; // vertical dots, whose text this is,
-	double dots;                 // their value,
-	char dots_source[64];        // and where they come from
-	bool has_reference;          // the value was measured on a paper
+	dots_value value;            // vertical dots for every paper
+	bool has_reference;          // that value was measured on a paper
 	float reference;             // of this length in points; without
 	                             // one, it applies as it is to each
+	int own_count;               // the papers that have values of their
+	size_dots own[max_size_dots]; // own
 	bool raw_postscript;         // the PPD takes PostScript that CUPS has
 	                             // not prepared (application/postscript)
 	bool plain_sends_size;       // the PPD without morvane's lines would
@@ -43,6 +61,11 @@ bool read_named_size(const char *path, const char *name, page_setup *setup,
 // Returns false after the one error line.
 bool take_code_size(const char *name, const float size[2],
     page_setup *setup);
+
+// The value in effect for the size in setup: the size's own, or else the
+// value for every paper. The length of the paper that it was measured on
+// goes to reference.
+const dots_value *value_in_effect(const page_setup *setup, float *reference);
 
 // Whether the vertical dots keep the page's top edge on the sheet for
 // the size in setup. Returns false after the one error line.

@@ -68,13 +68,15 @@ static bool write_page_size(const char *path, const page_setup *paper)
 // same distance from the sheet's top edge.
 static void paper_dots(const page_setup *paper, char dots[buffer_size])
 {
-	if (!paper->has_reference || paper->length == paper->reference)
+	float reference = 0;
+	const dots_value *value = value_in_effect(paper, &reference);
+	if (paper->length == reference)
 		// NOLINTNEXTLINE(cert-err33-c): as long as the value's.
-		snprintf(dots, buffer_size, "%s", paper->vertical_dots);
+		snprintf(dots, buffer_size, "%s", value->text);
 	else
 		// NOLINTNEXTLINE(cert-err33-c): a number fits.
-		snprintf(dots, buffer_size, "%.17g", dots_on_paper(paper->dots,
-		    paper->length, paper->reference));
+		snprintf(dots, buffer_size, "%.17g", dots_on_paper(value->dots,
+		    paper->length, reference));
 }
 
 // morvane's output, kept whole in a buffer.

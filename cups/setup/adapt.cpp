@@ -234,6 +234,10 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 	ok = fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
 	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", kind->keyword,
 	    eol, values->dots, eol) > 0;
-	return ok && (values->reference == nullptr || fprintf(out,
+	ok = ok && (values->reference == nullptr || fprintf(out,
 	    "*MorvaneReferenceSize: \"%s\"%s", values->reference, eol) > 0);
+	for (int i = 0; ok && i < values->count; i++)
+		ok = fprintf(out, "*MorvaneVerticalDots %s: \"%s\"%s",
+		    values->own[i].name, values->own[i].dots, eol) > 0;
+	return ok;
 }

@@ -36,11 +36,21 @@ struct ppd_filters {
 // Reads the filter lines of the PPD in from where it is, to its end.
 void read_filters(FILE *in, ppd_filters *filters);
 
+// A paper's own value: the size's name in the PPD, and the value.
+struct own_value {
+	char name[64];
+	char dots[64];
+};
+constexpr int max_own_values = 16;
+
 // The lines of morvane's that a PPD gets besides the filter's: its vertical
-// dots, and the size that they were measured on, where not null.
+// dots for every paper, the size that they were measured on (where not
+// null), and the papers' own values.
 struct morvane_values {
 	const char *dots;
 	const char *reference;
+	int count;
+	const own_value *own;
 };
 
 // What to write: the PPD as morvane-filter needs it, with the values

@@ -44,27 +44,60 @@ static bool read_ppd(FILE *in, const char *name, const char *dots,
 }
 
 // What morvane-setup makes of a PPD: the file, its name for the messages,
-// and the value to set (null: morvane's lines taken out), measured on the
-// queue's default paper, media (a PWG name), or on the PPD's default.
+// and the value to set (null: morvane's lines taken out): for every paper,
+// measured on the queue's default paper, media (a PWG name), or on the
+// PPD's default; or, where size is not null, for that paper alone.
 struct adaptation {
 	const char *from;
 	const char *name;
 	const char *dots;
 	const char *media;
+	const char *size;
 };
 
-// The values that the PPD gets: the value, and the paper that it is
-// measured on, where the PPD has one, in reference (else its name is
-// empty). Refuses a value that would put the page off one of the PPD's
-// sizes.
-static bool choose_values(const adaptation *a, paper *reference,
-    morvane_values *values)
+// The values that the PPD gets for a value of one paper's own: the PPD's
+// value for every paper as it was, and the papers' own, that one's new.
+static bool choose_own_value(const adaptation *a, paper *reference,
+    ppd_values *had, morvane_values *values)
 {
+	if (had->dots[0] == '\0')
+		return report_error("%s has no vertical dots for every paper, which "
+		    "the others get: set them first", a->name);
+	if (!named_paper(a->from, a->size, reference))
+		return report_error("%s has no page size %s", a->name, a->size);
+	int i = 0;
+	while (i < had->count && strcmp(had->own[i].name, reference->name) != 0)
+		i++;
+	if (i == max_own_values)
+		return report_error("%s has values of their own for %d papers "
+		    "already", a->name, max_own_values);
+	had->count += i == had->count;
+	// NOLINTNEXTLINE(cert-err33-c): the name is libcups', the value checked.
+	snprintf(had->own[i].name, sizeof had->own[i].name, "%s", reference->name);
+	// NOLINTNEXTLINE(cert-err33-c): as above.
+	snprintf(had->own[i].dots, sizeof had->own[i].dots, "%s", a->dots);
+	*values = morvane_values{.dots = had->dots, .reference =
+	    had->reference[0] != '\0' ? had->reference : nullptr,
+	    .count = had->count, .own = had->own};
+	return fits_paper(a->dots, reference);
+}
+
+// The values that the PPD gets: the value, the paper that it is measured
+// on, where the PPD has one, in reference (else its name is empty), and
+// the papers' own values that the PPD had. Refuses a value that would put
+// the page off one of the PPD's sizes.
+static bool choose_values(const adaptation *a, paper *reference,
+    ppd_values *had, morvane_values *values)
+{
+	read_values(a->from, had);
+	if (a->size != nullptr)
+		return choose_own_value(a, reference, had, values);
 	bool measured = default_paper(a->from, a->media, reference);
 	if (!measured)
 		reference->name[0] = '\0';
 	*values = morvane_values{.dots = a->dots,
-	    .reference = measured ? reference->name : nullptr};
+	    .reference = measured ? reference->name : nullptr,
+	    .count = had->count, .own = had->own};
 	return fits_every_size(a->from, a->dots, measured ? reference : nullptr);
 }
 
@@ -80,9 +113,10 @@ static bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
 	if (in == nullptr)
 		return report_error("cannot open the PPD file %s:", a->name);
 	morvane_values values;
+	ppd_values had;
 	reference->name[0] = '\0';
 	bool ok = read_ppd(in, a->name, a->dots, filters) &&
-	    (a->dots == nullptr || choose_values(a, reference, &values));
+	    (a->dots == nullptr || choose_values(a, reference, &had, &values));
 	FILE *out = ok ? fopen(w->adapted, "wb") : nullptr;
 	if (ok && out == nullptr)
 		ok = report_error("cannot make %s:", w->adapted);
@@ -121,6 +155,21 @@ static const char *measured_on(const char *name, char text[buffer_size])
 	return text;
 }
 
+// Says the queue's value for every paper, where it comes from and what it
+// was measured on, and the papers' own.
+static void show_values(const work *w, const char *queue,
+    const queue_dots *dots)
+{
+	char measured[buffer_size];
+	printf("%s: vertical dots %s, %s%s\n", queue, dots->value, dots->source,
+	    measured_on(dots->reference, measured));
+	ppd_values had;
+	read_values(w->given, &had);
+	for (int i = 0; i < had.count; i++)
+		printf("%s: vertical dots %s for %s, its PPD's *MorvaneVerticalDots "
+		    "%s\n", queue, had.own[i].dots, had.own[i].name, had.own[i].name);
+}
+
 // Says which vertical dots the queue's jobs get, from where and measured
 // on which paper; for a queue without them, the value to start from.
 static bool show_queue(const work *w, const char *queue)
@@ -135,14 +184,12 @@ static bool show_queue(const work *w, const char *queue)
 	    "it is on %s", queue, neutral_dots(&dots.start), dots.start.name) >=
 	    (int)sizeof start)
 		start[0] = '\0';
-	char measured[buffer_size];
 	if (!dots.runs_filter)
 		printf("%s: its PPD does not run morvane-filter%s\n", queue,
 		    start[0] != '\0' ? start : "; morvane-setup QUEUE DOTS sets it "
 		    "up");
 	else if (dots.value[0] != '\0')
-		printf("%s: vertical dots %s, %s%s\n", queue, dots.value,
-		    dots.source, measured_on(dots.reference, measured));
+		show_values(w, queue, &dots);
 	else
 		printf("%s: no vertical dots: its jobs pass unshifted%s\n", queue,
 		    start);
@@ -151,11 +198,13 @@ static bool show_queue(const work *w, const char *queue)
 
 // What morvane-setup does to a queue: sets dots, or the value that leaves
 // the page where it is on the queue's default paper (neutral), or takes
-// morvane's lines out (neither).
+// morvane's lines out (neither); for every paper, or for the paper size
+// alone where it is not null.
 struct queue_change {
 	const char *queue;
 	const char *dots;
 	bool neutral;
+	const char *size;
 };
 
 // Says what changed.
@@ -164,6 +213,9 @@ static void say_done(const queue_change *c, const ppd_filters *filters,
 {
 	char measured[buffer_size];
 	measured_on(reference->name, measured);
+	if (c->size != nullptr)
+		// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
+		snprintf(measured, sizeof measured, " for %.63s", reference->name);
 	if (dots == nullptr)
 		printf("%s: morvane-filter no longer runs; the PPD's own filter "
 		    "lines are back\n", c->queue);
@@ -189,14 +241,18 @@ static bool setup_queue(const work *w, const queue_change *c)
 		return false;
 	const char *media = defaults.media[0] != '\0' ? defaults.media : nullptr;
 	paper start;
-	if (c->neutral && !default_paper(w->given, media, &start))
-		return report_error("%s has no default paper to leave in place: "
-		    "morvane-setup %s DOTS sets a value", name, c->queue);
+	if (c->neutral && !(c->size != nullptr ?
+	    named_paper(w->given, c->size, &start) :
+	    default_paper(w->given, media, &start)))
+		return report_error("%s has no paper %s to leave in place: "
+		    "morvane-setup %s DOTS sets a value", name, c->size != nullptr ?
+		    c->size : "by default", c->queue);
 	// NOLINTNEXTLINE(cert-err33-c): a number fits.
 	snprintf(neutral, sizeof neutral, "%ld", c->neutral ?
 	    neutral_dots(&start) : 0L);
 	const adaptation a = {.from = w->given, .name = name,
-	    .dots = c->neutral ? neutral : c->dots, .media = media};
+	    .dots = c->neutral ? neutral : c->dots, .media = media,
+	    .size = c->size};
 	ppd_filters filters;
 	paper reference;
 	if (!adapt(w, &a, &filters, &reference))
@@ -207,24 +263,31 @@ static bool setup_queue(const work *w, const queue_change *c)
 		return true;
 	}
 	if (!install_ppd(http.get(), w, c->queue, a.dots != nullptr &&
-	    defaults.dots[0] != '\0' ? a.dots : nullptr))
+	    c->size == nullptr && defaults.dots[0] != '\0' ? a.dots : nullptr))
 		return false;
 	say_done(c, &filters, a.dots, &reference);
 	return true;
 }
 
 static const char usage[] = "usage: morvane-setup --ppd FILE DOTS | QUEUE "
-    "[DOTS | --neutral] | --calibrate QUEUE | --remove QUEUE | --help | "
-    "--version";
+    "[DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | "
+    "--remove QUEUE | --help | --version";
 
 static bool setup(int argc, char *argv[], const work *w)
 {
+	// A value or a calibration page for one paper size.
+	const char *size = nullptr;
+	if (argc >= 4 && strcmp(argv[argc - 2], "--media") == 0) {
+		size = argv[argc - 1];
+		argc -= 2;
+	}
 	bool file = argc == 4 && strcmp(argv[1], "--ppd") == 0;
 	bool remove = argc == 3 && strcmp(argv[1], "--remove") == 0;
 	if (argc == 3 && strcmp(argv[1], "--calibrate") == 0)
-		return calibrate(w, argv[2]);
+		return calibrate(w, argv[2], size);
 	bool queue = (argc == 2 || argc == 3) && argv[1][0] != '-';
-	if (!file && !remove && !queue)
+	if ((!file && !remove && !queue) || (size != nullptr &&
+	    (remove || argc == 2)))
 		return report_error("%s", usage);
 	if (queue && argc == 2)
 		return show_queue(w, argv[1]);
@@ -234,11 +297,11 @@ static bool setup(int argc, char *argv[], const work *w)
 	if (dots != nullptr && !read_dots(dots, &value))
 		return report_error("the vertical dots \"%s\" are not a number", dots);
 	const queue_change change = {.queue = argv[remove ? 2 : 1], .dots = dots,
-	    .neutral = neutral};
+	    .neutral = neutral, .size = size};
 	if (!file)
 		return setup_queue(w, &change);
 	const adaptation a = {.from = argv[2], .name = argv[2], .dots = dots,
-	    .media = nullptr};
+	    .media = nullptr, .size = size};
 	ppd_filters filters;
 	paper reference;
 	return adapt(w, &a, &filters, &reference) && print_file(w->adapted);

@@ -73,6 +73,26 @@ bool reference_paper(const char *path, paper *found)
 	return ok;
 }
 
+// Whether dots measured on reference keep the page on the sheet of size.
+// Returns false after the error line.
+static bool fits(const char *text, double dots, const paper *size,
+    float reference)
+{
+	dots_range range = dots_on_sheet(size->length, reference);
+	if (dots > range.low && dots < range.high)
+		return true;
+	return report_error("the vertical dots \"%s\" put the page off the sheet "
+	    "for the page size %s, %.9g points long: they must lie between %.2f "
+	    "and %.2f", text, size->name, (double)size->length, range.low,
+	    range.high);
+}
+
+bool fits_paper(const char *text, const paper *size)
+{
+	double dots = 0;
+	return !read_dots(text, &dots) || fits(text, dots, size, size->length);
+}
+
 bool fits_every_size(const char *path, const char *text,
     const paper *reference)
 {
@@ -83,22 +103,55 @@ bool fits_every_size(const char *path, const char *text,
 			ppdClose(ppd);
 		return true;
 	}
-	bool fits = true;
-	for (int i = 0; fits && i < ppd->num_sizes; i++) {
+	bool ok = true;
+	for (int i = 0; ok && i < ppd->num_sizes; i++) {
 		paper size;
 		if (!take(&ppd->sizes[i], &size))
 			continue;
-		dots_range range = dots_on_sheet(size.length, reference != nullptr ?
+		ok = fits(text, dots, &size, reference != nullptr ?
 		    reference->length : size.length);
-		fits = dots > range.low && dots < range.high;
-		if (!fits)
-			report_error("the vertical dots \"%s\" put the page off the sheet "
-			    "for the page size %s, %.9g points long: they must lie "
-			    "between %.2f and %.2f", text, size.name,
-			    (double)size.length, range.low, range.high);
 	}
 	ppdClose(ppd);
-	return fits;
+	return ok;
+}
+
+void read_values(const char *path, ppd_values *values)
+{
+	*values = ppd_values{.dots = "", .reference = "", .count = 0, .own = {}};
+	ppd_file_t *ppd = ppdOpenFile(path);
+	if (ppd == nullptr)
+		return;
+	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
+	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
+	    nullptr)) {
+		const char *value = attr->value != nullptr ? attr->value : "";
+		if (attr->spec[0] == '\0') {
+			// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
+			snprintf(values->dots, sizeof values->dots, "%s", value);
+		} else if (values->count < max_own_values) {
+			own_value *own = &values->own[values->count++];
+			// NOLINTNEXTLINE(cert-err33-c): as above.
+			snprintf(own->name, sizeof own->name, "%s", attr->spec);
+			// NOLINTNEXTLINE(cert-err33-c): as above.
+			snprintf(own->dots, sizeof own->dots, "%s", value);
+		}
+	}
+	ppdClose(ppd);
+	paper reference;
+	if (reference_paper(path, &reference))
+		// NOLINTNEXTLINE(cert-err33-c): as long as the name's.
+		snprintf(values->reference, sizeof values->reference, "%s",
+		    reference.name);
+}
+
+bool named_paper(const char *path, const char *name, paper *found)
+{
+	ppd_file_t *ppd = ppdOpenFile(path);
+	if (ppd == nullptr)
+		return false;
+	bool ok = take(ppdPageSize(ppd, name), found);
+	ppdClose(ppd);
+	return ok;
 }
 
 long neutral_dots(const paper *reference)

@@ -4,6 +4,7 @@
 #ifndef MORVANE_SIZES_H
 #define MORVANE_SIZES_H
 
+#include "adapt.h"
 #include "morvane.h"
 
 // A paper of the PPD: its name and length in points.
@@ -28,6 +29,25 @@ bool reference_paper(const char *path, paper *found);
 // after the error line that names the first that it does not.
 bool fits_every_size(const char *path, const char *text,
     const paper *reference);
+
+// The values of morvane's that a PPD has: for every paper (dots, empty
+// where it has none), the paper that they were measured on (reference,
+// empty where it has none), and the papers' own.
+struct ppd_values {
+	char dots[buffer_size];
+	char reference[64];
+	int count;
+	own_value own[max_own_values];
+};
+void read_values(const char *path, ppd_values *values);
+
+// The PPD's size of that name, other than a custom one. Returns false
+// where it has none.
+bool named_paper(const char *path, const char *name, paper *found);
+
+// Whether the value text, the paper's own, keeps the page on its sheet.
+// Returns false after the error line.
+bool fits_paper(const char *text, const paper *size);
 
 // The value that leaves a page of the paper where it is.
 long neutral_dots(const paper *reference);

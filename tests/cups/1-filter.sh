@@ -50,6 +50,12 @@ awk '/^\*PageSize / { next }
 		print "*ParamCustomPageSize " p[i]
     }' "$sample" | sed 's/$/\r/' >"$tmp/shapes.ppd"
 grep -v '^\*MorvaneVerticalDots' "$sample" >"$tmp/plain.ppd"
+# A PPD whose A5 has a value of its own, before the value for every paper,
+# and one whose A5's own value puts the page off the sheet.
+sed 's/^\*MorvaneVerticalDots: .*/*MorvaneVerticalDots A5: "2400"\n&/' \
+    "$sample" >"$tmp/own.ppd"
+sed 's/^\*MorvaneVerticalDots: .*/&\n*MorvaneVerticalDots A5: "9000"/' \
+    "$sample" >"$tmp/own-off.ppd"
 mkfifo "$tmp/fifo"
 # A copy of the job whose absolute name is 1024 bytes long.
 long=$tmp
@@ -157,6 +163,10 @@ not-a-ppd PPD=$job - $job file cannot read the PPD file $job: Missing asterisk i
 dots-not-a-number PPD=$tmp/dots.ppd - $job file the PPD's *MorvaneVerticalDots "3473abc" is not a number
 dots-of-the-job - morvane-vertical-dots=3300 $job file ok A4 A4
 another-paper - media=Letter $job file ok Letter Letter
+own-value PPD=$tmp/own.ppd media=A5 $job file ok A5 A5
+own-value-over-the-job PPD=$tmp/own.ppd media=A5\040morvane-vertical-dots=3100 $job file ok A5 A5
+own-value-elsewhere PPD=$tmp/own.ppd media=Letter $job file ok Letter Letter
+own-value-off-the-sheet PPD=$tmp/own-off.ppd media=A5 $job file the PPD's *MorvaneVerticalDots A5 "9000" puts the page off the sheet for the page size A5, 595 points long: it must lie between -35.43 and 4922.90
 another-paper-of-the-job - media=A5\040morvane-vertical-dots=3300 $job file ok A5 A5
 dots-of-the-job-alone PPD=$tmp/plain.ppd morvane-vertical-dots=3473 $job file ok A4 A4
 dots-of-the-job-not-a-number - morvane-vertical-dots=34x $job file the job's option morvane-vertical-dots "34x" is not a number

@@ -57,6 +57,7 @@ dots $sample -o morvane-vertical-dots-default=3300
 too-far $sample -o morvane-vertical-dots-default=34730
 not-a-number $sample -o morvane-vertical-dots-default=3473abc
 letter $here/ppd/letter-pjl.ppd
+own $tmp/own.ppd
 a4 $here/ppd/a4.ppd
 shapes $tmp/shapes.ppd
 plain $tmp/plain.ppd

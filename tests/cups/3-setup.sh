@@ -50,8 +50,8 @@ no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such fi
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
 off-a-size|--ppd $sample 6500|the vertical dots "6500" put the page off the sheet for the page size A5, 595 points long: they must lie between 993.73 and 5952.07
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] | --calibrate QUEUE | --remove QUEUE | --help | --version
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] | --calibrate QUEUE | --remove QUEUE | --help | --version
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --remove QUEUE | --help | --version
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --remove QUEUE | --help | --version
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|the queue raw has no PPD
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
@@ -111,6 +111,21 @@ for run in "removed 3100|removed: morvane-filter now runs before foomatic-rip, w
 		    fail "queue removed: $(cat "$tmp/err")"
 		continue
 	fi
+	said=$("$setup_program" ${run%%|*} 2>&1)
+	[ "$said" = "${run#*|}" ] || fail "morvane-setup ${run%%|*}: $said"
+done
+
+# A paper's own value: set for that paper alone, refused where it puts the
+# page off that paper, kept when the value for every paper is set again,
+# and shown after it.
+for run in "removed 3300 --media A5|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3300 for A5" \
+    "removed 9000 --media A5|morvane-setup: the vertical dots \"9000\" put the page off the sheet for the page size A5, 595 points long: they must lie between -35.43 and 4922.90" \
+    "removed 3300 --media B5|morvane-setup: the PPD of removed has no page size B5" \
+    "removed 3400|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on A4" \
+    "removed|removed: vertical dots 3400, the queue's morvane-vertical-dots-default, measured on A4
+removed: vertical dots 3300 for A5, its PPD's *MorvaneVerticalDots A5" \
+    "--remove removed|removed: morvane-filter no longer runs; the PPD's own filter lines are back" \
+    "removed 3300 --media A5|morvane-setup: the PPD of removed has no vertical dots for every paper, which the others get: set them first"; do
 	said=$("$setup_program" ${run%%|*} 2>&1)
 	[ "$said" = "${run#*|}" ] || fail "morvane-setup ${run%%|*}: $said"
 done

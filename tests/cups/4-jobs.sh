@@ -113,6 +113,12 @@ shapes job.ps - -o PageSize=Custom.500x800
 plain job.ps unchanged -o media=Letter
 plain job.ps A4 -o morvane-vertical-dots=3473
 sample job.pdf A4 -o morvane-vertical-dots=3300
+sample job.txt Letter -o media=Letter
+letter job.txt Legal -o media=Legal
+own job.ps A4
+own job.ps A5 -o media=A5
+own job.pdf A5 -o media=A5 -o morvane-vertical-dots=3100
+own job.txt Letter -o media=Letter
 dots job.ps A4
 dots job.pdf A4 -o morvane-vertical-dots=3200
 legacy job.ps Letter -n 2 -o sides=two-sided-long-edge

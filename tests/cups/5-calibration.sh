@@ -13,6 +13,15 @@ for run in "a4|3400, its PPD's *MorvaneVerticalDots" \
 	    echo "$id $queue ${run#*|}" >>"$tmp/calibrations" ||
 	    fail "morvane-setup --calibrate $queue: $said"
 done
+# On one paper: its own value, or the value for every paper moved to it.
+for run in "own|A5|2400" "a4|Letter|3191.7"; do
+	set -- $(echo "$run" | tr '|' ' ')
+	said=$("$setup_program" --calibrate "$1" --media "$2" 2>&1)
+	id=${said#"$1: the calibration page is job $1-"} id=${id%% *}
+	[ "$said" = "$1: the calibration page is job $1-$id on $2, with vertical dots $3" ] &&
+	    echo "$id $1 $3" >>"$tmp/calibrations" ||
+	    fail "morvane-setup --calibrate $1 --media $2: $said"
+done
 
 # On the printer, the row of the calibration page for the distance from
 # the sheet's top edge to the mark's gives the value that puts the page's

@@ -60,6 +60,25 @@ printf '%s\n' '%!PS-Adobe-3.0' "%%Title: $(printf '%01500d' 0)" '%%Pages: 2' \
     '150 100 moveto 300 300 lineto stroke showpage' '%%Page: 2 2' \
     '150 300 moveto 350 100 lineto stroke showpage' '%%EOF' >"$job"
 
+# own_dots PPD WIDTH LENGTH: the PPD's own value for the paper of that
+# size (within a point), *MorvaneVerticalDots NAME, or nothing.
+own_dots() {
+	tr -d '\r' <"$1" | sed -n 's/^\*MorvaneVerticalDots \([^:]*\): "\(.*\)"/\1 \2/p' |
+	    while read -r name value; do
+		set -- "$1" "$2" "$3" $(dimensions "$1" "$name")
+		awk -v w="$2" -v l="$3" -v pw="$4" -v pl="$5" 'BEGIN {
+		    exit !(w - pw <= 1 && pw - w <= 1 && l - pl <= 1 && pl - l <= 1) }' &&
+		    echo "$value"
+	done | head -n 1
+}
+
+# effective_dots PPD DOTS WIDTH LENGTH: what morvane gets for the paper:
+# its own value, or DOTS moved from the paper that they were measured on.
+effective_dots() {
+	own=$(own_dots "$1" "$3" "$4")
+	if [ -n "$own" ]; then echo "$own"; else paper_dots "$2" "$4" "$(reference "$1")"; fi
+}
+
 # job_dots PPD OPTIONS DEFAULT: the vertical dots that a job of OPTIONS
 # gets, as the filter takes them: the job's option, which CUPS fills in
 # from the queue's DEFAULT, else the PPD's.
@@ -114,7 +133,7 @@ by_hand() {
 	dimensions=$(dimensions "$1" "$2")
 	echo "PageSize [$dimensions]" >"$tmp/by-hand/page.size"
 	dots=$(job_dots "$1" "$options" "${queue_default:-}")
-	dots=$(paper_dots "$dots" "${dimensions#* }" "$(reference "$1")")
+	dots=$(effective_dots "$1" "$dots" $dimensions)
 	record=$("$morvane" - - - - - "$dots" "${3:-$pstops}" in.ps out.ps \
 	    "$tmp/by-hand/page.size")
 	(cd "$tmp/by-hand" && run_record "$record" 2>/dev/null)
@@ -224,7 +243,7 @@ shifts() {
 		else
 			echo "PageSize [$(echo "$paper" | tr x ' ')]" >"$tmp/paper.size"
 			record=$("$morvane" - - - - - \
-			    "$(paper_dots "$dots" "${paper#*x}" "$(reference "$1")")" \
+			    "$(effective_dots "$1" "$dots" "${paper%x*}" "${paper#*x}")" \
 			    pstops in out "$tmp/paper.size")
 		fi
 		echo "$record" | sed -n "s/^CMDARGV=.*1:0@1\.0(\(.*\)in,\(.*\)in) .*/$paper \1 \2/p"
