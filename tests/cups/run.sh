@@ -296,7 +296,9 @@ while read -r mine theirs queue file size options; do
 	[ "$documents" -eq "$(report "$tmp/printed/$theirs.prn" "$r.c")" ] ||
 	    { fail "$what: not the same number of documents"; continue; }
 	cmp -s "$r.m.jcl" "$r.c.jcl" || { fail "$what: not the same JCL"; continue; }
-	ppd=$tmp/$queue-cups.ppd
+	# The server's copy of the queue's PPD, whose defaults the server may have
+	# set.
+	ppd=$tmp/ppd/$queue.ppd
 	queue_default=
 	[ "$queue" != dots ] || queue_default=3300
 	dots=$(job_dots "$ppd" "$options" "$queue_default")
