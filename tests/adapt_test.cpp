@@ -108,6 +108,10 @@ TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
 		    "*MorvaneVerticalDots: \"1\"\r\n"},
 		{head + "*End", "1", shape_no_filters,
 		    head + "*End\n" + filter + "*MorvaneVerticalDots: \"1\"\n"},
+		// The line end is the first line's that is kept: a line of
+		// morvane's is not.
+		{dots + "\r", "1", shape_no_filters, "\r\n" + crlf(filter) +
+		    "*MorvaneVerticalDots: \"1\"\r\n"},
 		// No PostScript: PDF straight to the printer, or raster only.
 		{head + "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n", nullptr,
 		    shape_pdf_direct, head + "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n"},

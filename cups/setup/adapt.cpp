@@ -22,8 +22,6 @@ struct reader {
 	bool line_start;  // the next piece starts a line
 	bool in_value;    // the next piece is inside a quoted value
 	bool comment;     // the piece belongs to a comment line
-	bool crlf;        // the first line ends in CR LF
-	bool decided;     // the first line has ended
 	bool zero;        // a piece held a zero byte, which text would lose
 };
 
@@ -50,9 +48,6 @@ bool next_piece(reader *r)
 		for (const char *c = r->text; (c = strchr(c, '"')) != nullptr; c++)
 			r->in_value = !r->in_value;
 	r->line_start = length > 0 && r->text[length - 1] == '\n';
-	if (!r->decided && r->line_start)
-		r->crlf = length > 1 && r->text[length - 2] == '\r';
-	r->decided = r->decided || r->line_start;
 	return true;
 }
 
@@ -164,8 +159,7 @@ void read_filters(FILE *in, ppd_filters *filters)
 	    .runs_filter = false, .pdf_direct = false, .unclosed = false,
 	    .zero = false, .program = "", .types = ""};
 	reader r = {.in = in, .text = "", .keyword = false, .line_start = true,
-	    .in_value = false, .comment = false, .crlf = false, .decided = false,
-	    .zero = false};
+	    .in_value = false, .comment = false, .zero = false};
 	while (next_piece(&r)) {
 		if (!r.keyword)
 			continue;
@@ -194,11 +188,12 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
     const morvane_values *values)
 {
 	reader r = {.in = in, .text = "", .keyword = false, .line_start = true,
-	    .in_value = false, .comment = false, .crlf = false, .decided = false,
-	    .zero = false};
+	    .in_value = false, .comment = false, .zero = false};
 	const printer_kind *kind = kind_of(filters);
 	bool dropping = false;
-	bool ended = true;
+	// The line end of the first line written, which the lines added get
+	// too, and how the last piece written ends.
+	bool decided = false, crlf = false, ended = true, cr = false;
 	bool ok = true;
 	while (ok && next_piece(&r)) {
 		const char *text = r.text;
@@ -215,18 +210,21 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		if (dropping)
 			continue;
 		ok = ok && fputs(text, out) >= 0;
+		size_t length = strlen(text);
 		ended = r.line_start;
+		cr = length > 0 && text[length - 1] == '\r';
+		if (!decided && ended)
+			crlf = length > 1 && text[length - 2] == '\r';
+		decided = decided || ended;
 	}
 	// The last line gets its line end either way, so that the PPD taken
 	// back is the same whether it was adapted first or not.
 	// A last line that ends in CR gets only the LF.
-	size_t length = strlen(r.text);
-	bool cr = length > 0 && r.text[length - 1] == '\r';
-	if (!r.decided)
-		r.crlf = cr;
-	const char *eol = r.crlf ? "\r\n" : "\n";
+	if (!decided)
+		crlf = cr;
+	const char *eol = crlf ? "\r\n" : "\n";
 	if (ok && !ended)
-		ok = fputs(cr && r.crlf ? "\n" : eol, out) >= 0;
+		ok = fputs(cr && crlf ? "\n" : eol, out) >= 0;
 	if (ferror(in))
 		ok = false;
 	if (!ok || values == nullptr)
