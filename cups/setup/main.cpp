@@ -13,6 +13,7 @@
 #include "adapt.h"
 #include "calibrate.h"
 #include "chain.h"
+#include "check.h"
 #include "dots.h"
 #include "kinds.h"
 #include "log.h"
@@ -53,6 +54,8 @@ struct adaptation {
 	const char *dots;
 	const char *media;
 	const char *size;
+	const ppd_values *restore;  // the values that the server kept, put
+	                            // back as they are, or null
 };
 
 // The values that the PPD gets for a value of one paper's own: the PPD's
@@ -92,6 +95,13 @@ static bool choose_values(const adaptation *a, paper *reference,
 	read_values(a->from, had);
 	if (a->size != nullptr)
 		return choose_own_value(a, reference, had, values);
+	if (a->restore != nullptr) {
+		*had = *a->restore;
+		*values = morvane_values{.dots = had->dots, .reference =
+		    had->reference, .count = had->count, .own = had->own};
+		return named_paper(a->from, had->reference, reference) &&
+		    fits_every_size(a->from, had->dots, reference);
+	}
 	bool measured = default_paper(a->from, a->media, reference);
 	if (!measured)
 		reference->name[0] = '\0';
@@ -170,14 +180,45 @@ static void show_values(const work *w, const char *queue,
 		    "%s\n", queue, had.own[i].dots, had.own[i].name, had.own[i].name);
 }
 
+// What morvane-setup does to a queue: sets dots, or the value that leaves
+// the page where it is on the queue's default paper (neutral), or takes
+// morvane's lines out (neither); for every paper, or for the paper size
+// alone where it is not null.
+struct queue_change {
+	const char *queue;
+	const char *dots;
+	bool neutral;
+	const char *size;
+	const ppd_values *restore;  // the calibration that the server kept,
+	                            // put back, or null
+};
+
+static bool setup_queue(const work *w, const queue_change *c);
+
+// Puts back the calibration that the server kept of a queue whose PPD
+// lost it, and says so.
+static bool restore_queue(const work *w, const char *queue,
+    const ppd_values *kept)
+{
+	printf("%s: its PPD had lost the calibration that the server keeps, "
+	    "vertical dots %s measured on %s; putting it back\n", queue,
+	    kept->dots, kept->reference);
+	const queue_change change = {.queue = queue, .dots = kept->dots,
+	    .neutral = false, .size = nullptr, .restore = kept};
+	return setup_queue(w, &change);
+}
+
 // Says which vertical dots the queue's jobs get, from where and measured
 // on which paper; for a queue without them, the value to start from.
 static bool show_queue(const work *w, const char *queue)
 {
 	http_handle http = connect_server();
 	queue_dots dots;
+	ppd_values kept;
 	if (!http || !find_dots(http.get(), w, queue, &dots))
 		return false;
+	if (lost_calibration(w, &dots, &kept))
+		return restore_queue(w, queue, &kept);
 	char start[buffer_size] = "";
 	if (dots.start.name[0] != '\0' && snprintf(start, sizeof start,
 	    "; morvane-setup %s --neutral sets %ld, which leaves the page where "
@@ -196,16 +237,6 @@ static bool show_queue(const work *w, const char *queue)
 	return true;
 }
 
-// What morvane-setup does to a queue: sets dots, or the value that leaves
-// the page where it is on the queue's default paper (neutral), or takes
-// morvane's lines out (neither); for every paper, or for the paper size
-// alone where it is not null.
-struct queue_change {
-	const char *queue;
-	const char *dots;
-	bool neutral;
-	const char *size;
-};
 
 // Says what changed.
 static void say_done(const queue_change *c, const ppd_filters *filters,
@@ -230,6 +261,42 @@ static void say_done(const queue_change *c, const ppd_filters *filters,
 // Adapts the queue's PPD, or takes morvane's lines out of it, and
 // installs it. A default of the queue's for the dots, which its jobs
 // would get before the PPD's, takes the new value too.
+// The value that leaves the page where it is on the change's paper, or on
+// the queue's default paper, media. Returns false after the error line.
+static bool neutral_value(const work *w, const queue_change *c,
+    const char *media, char text[64])
+{
+	paper start;
+	if (!(c->size != nullptr ? named_paper(w->given, c->size, &start) :
+	    default_paper(w->given, media, &start)))
+		return report_error("the PPD of %s has no paper %s to leave in place: "
+		    "morvane-setup %s DOTS sets a value", c->queue, c->size != nullptr ?
+		    c->size : "by default", c->queue);
+	// NOLINTNEXTLINE(cert-err33-c): a number fits.
+	snprintf(text, 64, "%ld", neutral_dots(&start));
+	return true;
+}
+
+// Installs w->adapted for the queue with the settings that go with it:
+// the new value in the queue's default for the dots where it has one, and
+// the calibration kept by the server, or none where it is taken out.
+static bool install(http_t *http, const work *w, const queue_change *c,
+    const char *dots, const queue_defaults *defaults)
+{
+	ppd_values now;
+	char kept[buffer_size] = "";
+	read_values(w->adapted, &now);
+	if (dots != nullptr)
+		format_calibration(&now, kept);
+	const queue_settings settings = {.dots = dots != nullptr &&
+	    c->size == nullptr && defaults->dots[0] != '\0' ? now.dots : nullptr,
+	    .calibration = kept[0] != '\0' ? kept : nullptr};
+	return install_ppd(http, w, c->queue, &settings);
+}
+
+// Adapts the queue's PPD, or takes morvane's lines out of it, and
+// installs it. A default of the queue's for the dots, which its jobs
+// would get before the PPD's, takes the new value too.
 static bool setup_queue(const work *w, const queue_change *c)
 {
 	char name[buffer_size], neutral[64];
@@ -239,20 +306,14 @@ static bool setup_queue(const work *w, const queue_change *c)
 	queue_defaults defaults;
 	if (!http || !fetch_queue(http.get(), w, c->queue, &defaults))
 		return false;
+	if (!defaults.has_ppd)
+		return report_error("the queue %s has no PPD", c->queue);
 	const char *media = defaults.media[0] != '\0' ? defaults.media : nullptr;
-	paper start;
-	if (c->neutral && !(c->size != nullptr ?
-	    named_paper(w->given, c->size, &start) :
-	    default_paper(w->given, media, &start)))
-		return report_error("%s has no paper %s to leave in place: "
-		    "morvane-setup %s DOTS sets a value", name, c->size != nullptr ?
-		    c->size : "by default", c->queue);
-	// NOLINTNEXTLINE(cert-err33-c): a number fits.
-	snprintf(neutral, sizeof neutral, "%ld", c->neutral ?
-	    neutral_dots(&start) : 0L);
+	if (c->neutral && !neutral_value(w, c, media, neutral))
+		return false;
 	const adaptation a = {.from = w->given, .name = name,
 	    .dots = c->neutral ? neutral : c->dots, .media = media,
-	    .size = c->size};
+	    .size = c->size, .restore = c->restore};
 	ppd_filters filters;
 	paper reference;
 	if (!adapt(w, &a, &filters, &reference))
@@ -262,8 +323,7 @@ static bool setup_queue(const work *w, const queue_change *c)
 		    c->queue);
 		return true;
 	}
-	if (!install_ppd(http.get(), w, c->queue, a.dots != nullptr &&
-	    c->size == nullptr && defaults.dots[0] != '\0' ? a.dots : nullptr))
+	if (!install(http.get(), w, c, a.dots, &defaults))
 		return false;
 	say_done(c, &filters, a.dots, &reference);
 	return true;
@@ -271,7 +331,7 @@ static bool setup_queue(const work *w, const queue_change *c)
 
 static const char usage[] = "usage: morvane-setup --ppd FILE DOTS | QUEUE "
     "[DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | "
-    "--remove QUEUE | --help | --version";
+    "--check [QUEUE] | --remove QUEUE | --help | --version";
 
 static bool setup(int argc, char *argv[], const work *w)
 {
@@ -281,6 +341,9 @@ static bool setup(int argc, char *argv[], const work *w)
 		size = argv[argc - 1];
 		argc -= 2;
 	}
+	if ((argc == 2 || argc == 3) && strcmp(argv[1], "--check") == 0 &&
+	    size == nullptr)
+		return check_queues(w, argc == 3 ? argv[2] : nullptr);
 	bool file = argc == 4 && strcmp(argv[1], "--ppd") == 0;
 	bool remove = argc == 3 && strcmp(argv[1], "--remove") == 0;
 	if (argc == 3 && strcmp(argv[1], "--calibrate") == 0)
@@ -297,11 +360,11 @@ static bool setup(int argc, char *argv[], const work *w)
 	if (dots != nullptr && !read_dots(dots, &value))
 		return report_error("the vertical dots \"%s\" are not a number", dots);
 	const queue_change change = {.queue = argv[remove ? 2 : 1], .dots = dots,
-	    .neutral = neutral, .size = size};
+	    .neutral = neutral, .size = size, .restore = nullptr};
 	if (!file)
 		return setup_queue(w, &change);
 	const adaptation a = {.from = argv[2], .name = argv[2], .dots = dots,
-	    .media = nullptr, .size = size};
+	    .media = nullptr, .size = size, .restore = nullptr};
 	ppd_filters filters;
 	paper reference;
 	return adapt(w, &a, &filters, &reference) && print_file(w->adapted);

@@ -37,6 +37,7 @@ bool ask_server(http_t *http, ipp_t *request, const char *queue,
 	    cupsDoRequest(http, request, "/");
 	copy_attribute(response, dots_option, defaults->dots);
 	copy_attribute(response, "media-default", defaults->media);
+	copy_attribute(response, calibration_option, defaults->calibration);
 	ippDelete(response);
 	ipp_status_t status = cupsLastError();
 	if (status <= IPP_STATUS_OK_CONFLICTING)
@@ -94,9 +95,9 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 {
 	ipp_t *request = queue_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
 	const char *const wanted[] = {"printer-name", dots_option,
-	    "media-default"};
+	    "media-default", calibration_option};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
-	    "requested-attributes", 3, nullptr, wanted);
+	    "requested-attributes", 4, nullptr, wanted);
 	if (!ask_server(http, request, queue, nullptr, defaults))
 		return false;
 	char path[buffer_size], server[buffer_size];
@@ -105,23 +106,40 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 	time_t modified = 0;
 	http_status_t status = cupsGetPPD3(http, queue, &modified, path,
 	    sizeof path);
-	if (status == HTTP_STATUS_OK)
+	defaults->has_ppd = status == HTTP_STATUS_OK;
+	if (status == HTTP_STATUS_OK || status == HTTP_STATUS_NOT_FOUND)
 		return true;
-	if (status == HTTP_STATUS_NOT_FOUND)
-		return report_error("the queue %s has no PPD", queue);
 	return report_error("cannot get the PPD of %s from the CUPS server %s: "
 	    "%s", queue, server_name(server), cupsLastErrorString());
 }
 
 bool install_ppd(http_t *http, const work *w, const char *queue,
-    const char *dots)
+    const queue_settings *settings)
 {
 	ipp_t *request = queue_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
-	if (dots != nullptr)
+	if (settings->dots != nullptr)
 		ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, dots_option,
-		    nullptr, dots);
+		    nullptr, settings->dots);
+	if (settings->calibration != nullptr)
+		ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME,
+		    calibration_option, nullptr, settings->calibration);
+	else
+		ippAddOutOfBand(request, IPP_TAG_PRINTER, IPP_TAG_DELETEATTR,
+		    calibration_option);
 	queue_defaults defaults;
 	return ask_server(http, request, queue, w->adapted, &defaults);
+}
+
+int server_queues(http_t *http, cups_dest_t **dests)
+{
+	*dests = nullptr;
+	char server[buffer_size];
+	int count = cupsGetDests2(http, dests);
+	if (count == 0 && cupsLastError() > IPP_STATUS_OK_CONFLICTING &&
+	    cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
+		return report_error("cannot list the queues of the CUPS server %s: %s",
+		    server_name(server), cupsLastErrorString()) ? 0 : -1;
+	return count;
 }
 
 bool find_dots(http_t *http, const work *w, const char *queue,
@@ -131,6 +149,8 @@ bool find_dots(http_t *http, const work *w, const char *queue,
 	char attribute[buffer_size];
 	if (!fetch_queue(http, w, queue, &defaults))
 		return false;
+	if (!defaults.has_ppd)
+		return report_error("the queue %s has no PPD", queue);
 	const char *option = defaults.dots;
 	FILE *in = fopen(w->given, "rb");
 	if (in == nullptr)
@@ -155,5 +175,7 @@ bool find_dots(http_t *http, const work *w, const char *queue,
 	if (!default_paper(w->given, defaults.media[0] != '\0' ? defaults.media :
 	    nullptr, &dots->start))
 		dots->start.name[0] = '\0';
+	// NOLINTNEXTLINE(cert-err33-c): as long as the default's.
+	snprintf(dots->kept, buffer_size, "%s", defaults.calibration);
 	return true;
 }

@@ -27,18 +27,30 @@ constexpr char dots_option[] = "morvane-vertical-dots-default";
 struct queue_defaults {
 	char dots[buffer_size];
 	char media[buffer_size];
+	char calibration[buffer_size]; // what morvane-setup kept of it
+	bool has_ppd;              // the queue has a PPD, in w->given
 };
 
-// Writes the queue's PPD, from the server, to w->given, and its defaults
-// to defaults. Returns false after the error line.
+// Writes the queue's PPD, from the server, to w->given, where it has one,
+// and its defaults to defaults. Returns false after the error line.
 bool fetch_queue(http_t *http, const work *w, const char *queue,
     queue_defaults *defaults);
 
+// What the queue gets with its new PPD: its default for the dots, where
+// not null, and the calibration that the server keeps, or none (null).
+struct queue_settings {
+	const char *dots;
+	const char *calibration;
+};
+
 // Installs the PPD w->adapted for the queue as lpadmin -P does: the server
-// keeps the queue's settings. Its default for the dots, where dots is not
-// null, takes that value. Returns false after the error line.
+// keeps the queue's other settings. Returns false after the error line.
 bool install_ppd(http_t *http, const work *w, const char *queue,
-    const char *dots);
+    const queue_settings *settings);
+
+// The server's queues, as cupsGetDests2 gives them: their count, or -1
+// after the error line.
+int server_queues(http_t *http, cups_dest_t **dests);
 
 // The vertical dots that a queue's jobs get, and where they come from.
 struct queue_dots {
@@ -49,10 +61,12 @@ struct queue_dots {
 	                           // empty
 	paper start;               // the queue's default paper, whose name is
 	                           // empty where it has none
+	char kept[buffer_size];    // the calibration that the server keeps, or
+	                           // empty
 };
 
 // Finds the vertical dots that the queue's jobs get. Returns false after
-// the error line.
+// the error line, also for a queue without a PPD.
 bool find_dots(http_t *http, const work *w, const char *queue,
     queue_dots *dots);
 

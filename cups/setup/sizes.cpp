@@ -144,6 +144,61 @@ void read_values(const char *path, ppd_values *values)
 		    reference.name);
 }
 
+void format_calibration(const ppd_values *values, char text[buffer_size])
+{
+	int used = snprintf(text, buffer_size, "%s@%s", values->dots,
+	    values->reference);
+	for (int i = 0; i < values->count && used < buffer_size; i++)
+		used += snprintf(text + used, buffer_size - used, ":%s=%s",
+		    values->own[i].name, values->own[i].dots);
+	if (used >= buffer_size)
+		text[0] = '\0';
+}
+
+// Copies the bytes [start, end) of a text to field, of size bytes.
+static bool take_field(const char *start, const char *end, char *field,
+    size_t size)
+{
+	if (end <= start || (size_t)(end - start) >= size)
+		return false;
+	memcpy(field, start, end - start);
+	field[end - start] = '\0';
+	return true;
+}
+
+bool parse_calibration(const char *text, ppd_values *values)
+{
+	*values = ppd_values{.dots = "", .reference = "", .count = 0, .own = {}};
+	const char *at = strchr(text, '@');
+	const char *end = text + strcspn(text, ":");
+	if (at == nullptr || at > end ||
+	    !take_field(text, at, values->dots, sizeof values->dots) ||
+	    !take_field(at + 1, end, values->reference,
+	    sizeof values->reference))
+		return false;
+	while (*end == ':' && values->count < max_own_values) {
+		const char *start = end + 1;
+		end = start + strcspn(start, ":");
+		const char *equals = (const char *)memchr(start, '=', end - start);
+		own_value *own = &values->own[values->count++];
+		if (equals == nullptr ||
+		    !take_field(start, equals, own->name, sizeof own->name) ||
+		    !take_field(equals + 1, end, own->dots, sizeof own->dots))
+			return false;
+	}
+	return *end == '\0';
+}
+
+bool same_values(const ppd_values *a, const ppd_values *b)
+{
+	bool same = strcmp(a->dots, b->dots) == 0 &&
+	    strcmp(a->reference, b->reference) == 0 && a->count == b->count;
+	for (int i = 0; same && i < a->count; i++)
+		same = strcmp(a->own[i].name, b->own[i].name) == 0 &&
+		    strcmp(a->own[i].dots, b->own[i].dots) == 0;
+	return same;
+}
+
 bool named_paper(const char *path, const char *name, paper *found)
 {
 	ppd_file_t *ppd = ppdOpenFile(path);

@@ -41,6 +41,16 @@ struct ppd_values {
 };
 void read_values(const char *path, ppd_values *values);
 
+// The calibration that the server keeps of a queue, in its option
+// morvane-calibration-default, which survives a new PPD: the values as
+// "DOTS@REFERENCE", then ":NAME=DOTS" for each paper's own.
+constexpr char calibration_option[] = "morvane-calibration-default";
+void format_calibration(const ppd_values *values, char text[buffer_size]);
+bool parse_calibration(const char *text, ppd_values *values);
+
+// Whether the PPD's values are those of the calibration.
+bool same_values(const ppd_values *a, const ppd_values *b);
+
 // The PPD's size of that name, other than a custom one. Returns false
 // where it has none.
 bool named_paper(const char *path, const char *name, paper *found);

@@ -50,8 +50,8 @@ no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such fi
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
 off-a-size|--ppd $sample 6500|the vertical dots "6500" put the page off the sheet for the page size A5, 595 points long: they must lie between 993.73 and 5952.07
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --remove QUEUE | --help | --version
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --remove QUEUE | --help | --version
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --help | --version
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --help | --version
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|the queue raw has no PPD
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
@@ -130,3 +130,31 @@ removed: vertical dots 3300 for A5, its PPD's *MorvaneVerticalDots A5" \
 	[ "$said" = "${run#*|}" ] || fail "morvane-setup ${run%%|*}: $said"
 done
 
+
+# A new PPD (a driver update) takes morvane's lines out, or resets them,
+# but the server keeps the calibration in the queue's options: --check says
+# so, with status 1, and morvane-setup QUEUE puts it back.
+# CHECK|STATUS|OUTPUT, where CHECK is "lpadmin ARGUMENTS" or morvane-setup's.
+lost="removed: its PPD has lost the calibration that the server keeps, vertical dots 3400 measured on A4; morvane-setup removed puts it back"
+while IFS='|' read -r run status expected; do
+	case $run in
+	lpadmin*) $run 2>"$tmp/err" || fail "$run: $(cat "$tmp/err")"; continue ;;
+	esac
+	said=$("$setup_program" $run 2>&1)
+	got=$?
+	expected=$(printf '%b' "$expected")
+	[ "$got" -eq "$status" ] && [ "$said" = "$expected" ] && passed=$((passed + 1)) ||
+	    fail "morvane-setup $run: status $got, $said"
+done <<RUNS
+removed 3400|0|removed: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on A4
+--check removed|0|removed: morvane-filter runs, vertical dots 3400, the queue's morvane-vertical-dots-default, measured on A4
+lpadmin -p removed -P $tmp/c.ppd
+--check removed|1|$lost
+removed|0|removed: its PPD had lost the calibration that the server keeps, vertical dots 3400 measured on A4; putting it back\nremoved: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on A4
+--check removed|0|removed: morvane-filter runs, vertical dots 3400, the queue's morvane-vertical-dots-default, measured on A4
+lpadmin -p removed -P $sample
+--check removed|1|$lost
+--remove removed|0|removed: morvane-filter no longer runs; the PPD's own filter lines are back
+--check removed|0|removed: morvane-filter does not run
+--check raw|0|raw: no PPD, so no morvane-filter
+RUNS
