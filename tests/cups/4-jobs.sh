@@ -114,6 +114,10 @@ plain job.ps unchanged -o media=Letter
 plain job.ps A4 -o morvane-vertical-dots=3473
 sample job.pdf A4 -o morvane-vertical-dots=3300
 sample job.txt Letter -o media=Letter
+sample job.pdf A5 -o media=A5
+sample job.txt A5 -o media=A5
+sample mixed.ps -
+sample poppler.ps -
 letter job.txt Legal -o media=Legal
 own job.ps A4
 own job.ps A5 -o media=A5
