@@ -184,6 +184,22 @@ void read_filters(FILE *in, ppd_filters *filters)
 	filters->shape = kind_of(filters)->shape;
 }
 
+// Writes morvane's lines at the PPD's end: the filter's with keyword, the
+// value for every paper and its reference, before the papers' own values.
+static bool write_lines(FILE *out, const char *keyword,
+    const morvane_values *values, const char *eol)
+{
+	bool ok = fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
+	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", keyword, eol,
+	    values->dots, eol) > 0;
+	ok = ok && (values->reference == nullptr || fprintf(out,
+	    "*MorvaneReferenceSize: \"%s\"%s", values->reference, eol) > 0);
+	for (int i = 0; ok && i < values->count; i++)
+		ok = fprintf(out, "*MorvaneVerticalDots %s: \"%s\"%s",
+		    values->own[i].name, values->own[i].dots, eol) > 0;
+	return ok;
+}
+
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
     const morvane_values *values)
 {
@@ -227,15 +243,6 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		ok = fputs(cr && crlf ? "\n" : eol, out) >= 0;
 	if (ferror(in))
 		ok = false;
-	if (!ok || values == nullptr)
-		return ok;
-	ok = fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
-	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", kind->keyword,
-	    eol, values->dots, eol) > 0;
-	ok = ok && (values->reference == nullptr || fprintf(out,
-	    "*MorvaneReferenceSize: \"%s\"%s", values->reference, eol) > 0);
-	for (int i = 0; ok && i < values->count; i++)
-		ok = fprintf(out, "*MorvaneVerticalDots %s: \"%s\"%s",
-		    values->own[i].name, values->own[i].dots, eol) > 0;
-	return ok;
+	return ok && (values == nullptr || write_lines(out, kind->keyword, values,
+	    eol));
 }
