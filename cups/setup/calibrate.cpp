@@ -3,6 +3,7 @@
 #include "calibrate.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,24 +13,74 @@
 #include "server.h"
 #include "sizes.h"
 
-// The calibration page's mark lies this far below the page's top edge,
-// and its table gives the value to set for each millimetre this far to
-// either side.
+// The calibration page's mark lies this far below the page's top edge.
+// Its table gives the value to set for each millimetre from the sheet's
+// top edge to its bottom: a row every row_mm, in columns column_mm wide
+// from 15 mm, as many as the paper's width holds; on the first page from
+// below the text, on the others from 15 mm below the top, to 10 mm above
+// the bottom, on as many pages as it takes.
 constexpr int mark_mm = 25;
-constexpr int table_mm = 15;
+constexpr double row_mm = 3.5;
+constexpr double column_mm = 38;
+constexpr double first_row_mm = mark_mm + 36;
+constexpr double other_row_mm = 15;
 
-// The PostScript of the calibration page, with the value in effect and
-// its table, sent as it is made. Text goes in PostScript strings, with
-// the queue's name escaped.
-// What the page says: the value in effect on its paper, and the paper
-// that a value set from it is for, where it is one paper's own.
+// What the page says: the value in effect on its paper, the paper that a
+// value set from it is for, where it is one paper's own, and the paper it
+// prints on.
 struct page_value {
 	char text[buffer_size];
 	const char *size;
+	paper sheet;
 };
 
-static bool write_page(http_t *http, const char *queue,
-    const page_value *dots)
+// The PostScript of the page, sent as it is made; ok until a write fails.
+struct page_stream {
+	http_t *http;
+	bool ok;
+};
+
+__attribute__((format(printf, 2, 3)))
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-like, checked by the compiler.
+static void send(page_stream *out, const char *format, ...)
+{
+	char text[buffer_size];
+	va_list arguments;
+	va_start(arguments, format);
+	// NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
+	int length = vsnprintf(text, sizeof text, format, arguments);
+	va_end(arguments);
+	out->ok = out->ok && length >= 0 && length < (int)sizeof text &&
+	    cupsWriteRequestData(out->http, text, length) == HTTP_STATUS_CONTINUE;
+}
+
+// Where row i of the table goes: its page (from 1) and its place in mm.
+struct row_place {
+	int page;
+	double x;
+	double y;
+};
+
+static row_place place_row(const paper *sheet, int i)
+{
+	double width = sheet->width / 72 * 25.4, length = sheet->length / 72 * 25.4;
+	int columns = (int)((width - 15 - 25) / column_mm) + 1;
+	columns = columns > 0 ? columns : 1;
+	for (int page = 1;; page++) {
+		double start = page == 1 ? first_row_mm : other_row_mm;
+		int rows = (int)((length - 10 - start) / row_mm) + 1;
+		rows = rows > 0 ? rows : 1;
+		if (i < rows * columns)
+			return row_place{.page = page, .x = 15 + i / rows * column_mm,
+			    .y = start + i % rows * row_mm};
+		i -= rows * columns;
+	}
+}
+
+// The PostScript of the calibration page's first page, with the value in
+// effect. Text goes in PostScript strings, with the queue's name escaped.
+static void send_head(page_stream *out, const char *queue,
+    const page_value *dots, int pages)
 {
 	char name[buffer_size] = "";
 	for (int i = 0, used = 0; queue[i] != '\0' && used < buffer_size - 2; i++) {
@@ -38,47 +89,51 @@ static bool write_page(http_t *http, const char *queue,
 		name[used++] = queue[i];
 		name[used] = '\0';
 	}
-	char text[buffer_size];
-	int length = snprintf(text, sizeof text, "%%!PS-Adobe-3.0\n"
-	    "%%%%Title: calibration page\n%%%%Pages: 1\n%%%%EndComments\n"
-	    "%%%%Page: 1 1\n/mm{72 mul 25.4 div}def\n"
-	    "currentpagedevice/PageSize get aload pop/H exch def/W exch def\n"
-	    "/top{H exch mm sub}def\n"
+	send(out, "%%!PS-Adobe-3.0\n%%%%Title: calibration page\n%%%%Pages: %d\n"
+	    "%%%%EndComments\n%%%%BeginProlog\n/mm{72 mul 25.4 div}def\n"
+	    "/top{currentpagedevice/PageSize get 1 get exch mm sub}def\n"
 	    "/line{top 15 mm exch moveto show}def\n"
 	    "/row{top exch mm exch 2 copy moveto 4 -1 roll show\n"
-	    " exch 16 mm add exch moveto show}def\n"
-	    "W 5 div %d top 0.5 sub W 3 mul 5 div 0.5 rectfill\n"
-	    "/Helvetica findfont 9 scalefont setfont\n"
-	    "(The line above: its top edge lies %d mm below the page's top "
-	    "edge.) %d line\n"
-	    "(Measure the distance from the sheet's top edge to the line's top "
-	    "edge,) %d line\n"
-	    "(and set the value of that row: morvane-setup %s VALUE%s%s) %d line\n"
-	    "(Vertical dots in effect: %s) %d line\n"
-	    "(mm) (value) 15 %d row (mm) (value) 60 %d row\n", mark_mm, mark_mm, mark_mm + 7,
-	    mark_mm + 12, name, dots->size != nullptr ? " --media " : "",
+	    " exch 16 mm add exch moveto show}def\n%%%%EndProlog\n"
+	    "%%%%Page: 1 1\n/Helvetica findfont 9 scalefont setfont\n"
+	    "currentpagedevice/PageSize get 0 get dup 5 div %d top 0.5 sub\n"
+	    " 3 -1 roll 3 mul 5 div 0.5 rectfill\n", pages, mark_mm);
+	send(out, "(The line above: its top edge lies %d mm below the page's top "
+	    "edge.) %d line\n(Measure the distance from the sheet's top edge to "
+	    "the line's top edge,) %d line\n", mark_mm, mark_mm + 7, mark_mm + 12);
+	send(out, "(and set the value of that row: morvane-setup %s VALUE%s%s) %d "
+	    "line\n(Vertical dots in effect: %s) %d line\n", name,
+	    dots->size != nullptr ? " --media " : "",
 	    dots->size != nullptr ? dots->size : "", mark_mm + 17, dots->text,
-	    mark_mm + 24,
-	    mark_mm + 31, mark_mm + 31);
-	// The value's text came through read_dots: a number, no parenthesis.
-	double value = strtod(dots->text, nullptr);
-	bool ok = length < (int)sizeof text && cupsWriteRequestData(http, text,
-	    length) == HTTP_STATUS_CONTINUE;
-	const int rows = table_mm + 1;
-	for (int mm = mark_mm - table_mm; ok && mm <= mark_mm + table_mm; mm++) {
-		int row = mm - (mark_mm - table_mm);
-		length = snprintf(text, sizeof text, "(%d) (%ld) %d %d row\n", mm,
-		    lround(value + (mm - mark_mm) * 300 / 25.4), row < rows ? 15 : 60,
-		    mark_mm + 36 + 5 * (row % rows));
-		ok = cupsWriteRequestData(http, text, length) == HTTP_STATUS_CONTINUE;
-	}
-	const char end[] = "showpage\n%%EOF\n";
-	return ok && cupsWriteRequestData(http, end, sizeof end - 1) ==
-	    HTTP_STATUS_CONTINUE;
+	    mark_mm + 24);
 }
 
-// Prints the calibration page on the queue, as a job of its own that gets
-// the queue's vertical dots as every job does.
+// Sends the calibration page: its text, then a row of the table for each
+// millimetre of the sheet's length.
+static bool write_page(http_t *http, const char *queue,
+    const page_value *dots)
+{
+	page_stream out = {.http = http, .ok = true};
+	int rows = (int)(dots->sheet.length / 72 * 25.4);
+	int pages = place_row(&dots->sheet, rows - 1).page;
+	send_head(&out, queue, dots, pages);
+	// The value's text came through read_dots: a number, no parenthesis.
+	double value = strtod(dots->text, nullptr);
+	for (int i = 0, page = 1; out.ok && i < rows; i++) {
+		row_place at = place_row(&dots->sheet, i);
+		if (at.page != page)
+			send(&out, "showpage\n%%%%Page: %d %d\n/Helvetica findfont 9 "
+			    "scalefont setfont\n", at.page, at.page);
+		if (at.y == (at.page == 1 ? first_row_mm : other_row_mm))
+			send(&out, "(mm) (value) %g %g row\n", at.x, at.y - 5);
+		page = at.page;
+		send(&out, "(%d) (%ld) %g %g row\n", i + 1,
+		    lround(value + (i + 1 - mark_mm) * 300 / 25.4), at.x, at.y);
+	}
+	send(&out, "showpage\n%%%%EOF\n");
+	return out.ok;
+}
+
 // The value in effect on the paper size: its own, or the value for every
 // paper moved to it from the paper that it was measured on. Returns false
 // after the error line.
@@ -87,12 +142,16 @@ static bool value_on(const work *w, const char *queue, const queue_dots *dots,
 {
 	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
 	snprintf(page->text, sizeof page->text, "%s", dots->value);
+	// A queue without a default paper gets a table for A4's length.
+	page->sheet = dots->start.name[0] != '\0' ? dots->start :
+	    paper{.name = "A4", .width = 595, .length = 842};
 	if (page->size == nullptr)
 		return true;
 	paper size, reference;
 	if (!named_paper(w->given, page->size, &size))
 		return report_error("the PPD of %s has no page size %s", queue,
 		    page->size);
+	page->sheet = size;
 	ppd_values had;
 	read_values(w->given, &had);
 	for (int i = 0; i < had.count; i++)
@@ -119,7 +178,7 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	if (!dots.runs_filter || !read_dots(dots.value, &value))
 		return report_error("%s has no vertical dots to calibrate: "
 		    "morvane-setup %s DOTS sets them", queue, queue);
-	page_value page = {.text = "", .size = size};
+	page_value page = {.text = "", .size = size, .sheet = {}};
 	if (!value_on(w, queue, &dots, &page))
 		return false;
 	char server[buffer_size];

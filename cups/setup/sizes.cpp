@@ -22,6 +22,7 @@ bool take(const ppd_size_t *size, paper *found)
 		return false;
 	// NOLINTNEXTLINE(cert-err33-c): libcups keeps names under 41 bytes.
 	snprintf(found->name, sizeof found->name, "%s", size->name);
+	found->width = size->width;
 	found->length = size->length;
 	return true;
 }

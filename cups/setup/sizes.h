@@ -7,9 +7,10 @@
 #include "adapt.h"
 #include "morvane.h"
 
-// A paper of the PPD: its name and length in points.
+// A paper of the PPD: its name, width and length in points.
 struct paper {
 	char name[64];    // libcups keeps names under 41 bytes
+	float width;
 	float length;
 };
 

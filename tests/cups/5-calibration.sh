@@ -36,8 +36,8 @@ check_calibrations() {
 		grep -a -q -F "(Vertical dots in effect: ${dots%,}) " "$tmp/printed/$id.prn" ||
 		    { fail "calibration page of $queue: not the value in effect"; continue; }
 		awk -v prn="$tmp/printed/$id.prn" '
-		    $2 == "device" { h = $5; sub(/]/, "", h) }
-		    /^%%HiResBoundingBox:/ { top = $5 }
+		    $2 == "device" && h == "" { h = $5; sub(/]/, "", h) }
+		    /^%%HiResBoundingBox:/ && top == "" { top = $5 }
 		    END {
 			mm = (h - top) / 72 * 25.4; row = int(mm + 0.5)
 			while ((getline line < prn) > 0)
