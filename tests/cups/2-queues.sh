@@ -54,6 +54,7 @@ done <<QUEUES
 sample $sample
 a5 $sample -o media-default=iso_a5_148x210mm
 dots $sample -o morvane-vertical-dots-default=3300
+high $sample -o morvane-vertical-dots-default=3700
 too-far $sample -o morvane-vertical-dots-default=34730
 not-a-number $sample -o morvane-vertical-dots-default=3473abc
 letter $here/ppd/letter-pjl.ppd

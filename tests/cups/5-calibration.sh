@@ -5,6 +5,7 @@
 for run in "a4|3400, its PPD's *MorvaneVerticalDots" \
     "letter|3200, its PPD's *MorvaneVerticalDots" \
     "dots|3300, the queue's morvane-vertical-dots-default" \
+    "high|3700, the queue's morvane-vertical-dots-default" \
     "b|3400, its PPD's *MorvaneVerticalDots"; do
 	queue=${run%%|*}
 	said=$("$setup_program" --calibrate "$queue" 2>&1)
