@@ -84,7 +84,10 @@ bool read_own_values(ppd_file_t *ppd, page_setup *setup)
 	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
 	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
 	    nullptr)) {
-		ppd_size_t *size = attr->spec[0] != '\0' ?
+		// A custom size would have libcups look up other attributes, and
+		// lose the place of this walk.
+		ppd_size_t *size = attr->spec[0] != '\0' &&
+		    strncmp(attr->spec, "Custom", 6) != 0 ?
 		    ppdPageSize(ppd, attr->spec) : nullptr;
 		if (size == nullptr || setup->own_count == max_size_dots)
 			continue;

@@ -99,8 +99,10 @@ static bool choose_values(const adaptation *a, paper *reference,
 		*had = *a->restore;
 		*values = morvane_values{.dots = had->dots, .reference =
 		    had->reference, .count = had->count, .own = had->own};
-		return named_paper(a->from, had->reference, reference) &&
-		    fits_every_size(a->from, had->dots, reference);
+		if (!named_paper(a->from, had->reference, reference))
+			return report_error("%s has no page size %s, which its "
+			    "calibration was measured on", a->name, had->reference);
+		return fits_every_size(a->from, had->dots, reference);
 	}
 	bool measured = default_paper(a->from, a->media, reference);
 	if (!measured)
