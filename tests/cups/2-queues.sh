@@ -86,7 +86,9 @@ for queue in b c d e g $real; do
 		    fail "queue $1: $(cat "$tmp/err")"
 	done
 	said=$("$setup_program" "$queue" 3400 2>&1)
-	[ "$said" = "$queue: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on A4" ] ||
+	default=$(tr -d '\r' <"$tmp/$queue.ppd" |
+	    sed -n 's/^\*DefaultPageSize: *\([^ ]*\).*/\1/p')
+	[ "$said" = "$queue: morvane-filter now runs before foomatic-rip, with vertical dots 3400, measured on $default" ] ||
 	    fail "setup of queue $queue: $said"
 done
 

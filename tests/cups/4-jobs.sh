@@ -84,6 +84,12 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -g100x80 -r72 \
 				echo "$queue $file $size $options"
 			done
 			echo "$queue $file $other -o media=Letter"
+			# Every paper of a real printer: its calibration holds on each.
+			case $queue in real*)
+				for media in A4 Legal A5 Executive; do
+					echo "$queue $file - -o media=$media"
+				done ;;
+			esac
 		done
 	done
 	cat <<JOBS
