@@ -33,8 +33,9 @@ bool ppd_readable(const char *path, char why[buffer_size])
 
 const char *ppd_dots(ppd_file_t *ppd)
 {
-	// ppdFindAttr without a spec finds the first of any spec: a size's
-	// own value may come before the value for every paper.
+	// ppdFindAttr with no option keyword finds the first line of any
+	// keyword: a size's own value may come before the value for every
+	// paper.
 	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
 	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
 	    nullptr))
