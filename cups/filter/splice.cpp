@@ -116,8 +116,9 @@ ssize_t pass_straight(splice_state *s, int fd, char failure[buffer_size])
 // the held file until one starts with the marker, then everything to
 // standard output. Each call starts at a line's start, or inside a line
 // longer than a buffer, with the bytes of an unfinished line kept in
-// s->line, and leaves the same way. Returns the bytes read, 0 at the end, or -1, with errno
-// set, or with failure written when passing them on failed.
+// s->line, and leaves the same way. Returns the bytes read, 0 at the end,
+// or -1, with errno set, or with failure written when passing them on
+// failed.
 ssize_t pass_output(void *context, int fd, char failure[buffer_size])
 {
 	splice_state *s = (splice_state *)context;

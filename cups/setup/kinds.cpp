@@ -35,10 +35,10 @@ const printer_kind kinds[] = {
 	    .keyword = "cupsPreFilter", .refusal = nullptr, .last = false,
 	    .takes_out_pdf = true},
 	{.shape = shape_pdf_direct, .recognised = takes_pdf_direct,
-	    .keyword = "cupsPreFilter", .refusal = "%s: the printer takes PDF straight "
-	    "from CUPS, so its jobs never become PostScript that morvane-filter "
-	    "can shift: use the printer's PostScript PPD", .last = false,
-	    .takes_out_pdf = false},
+	    .keyword = "cupsPreFilter", .refusal = "%s: the printer takes PDF "
+	    "straight from CUPS, so its jobs never become PostScript that "
+	    "morvane-filter can shift: use the printer's PostScript PPD",
+	    .last = false, .takes_out_pdf = false},
 	{.shape = shape_no_postscript, .recognised = any,
 	    .keyword = "cupsPreFilter",
 	    .refusal = "%s: CUPS sends the printer no PostScript for "
