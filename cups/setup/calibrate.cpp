@@ -70,9 +70,10 @@ static row_place place_row(const paper *sheet, int i)
 		double start = page == 1 ? first_row_mm : other_row_mm;
 		int rows = (int)((length - 10 - start) / row_mm) + 1;
 		rows = rows > 0 ? rows : 1;
+		int column = i / rows, row = i % rows;
 		if (i < rows * columns)
-			return row_place{.page = page, .x = 15 + i / rows * column_mm,
-			    .y = start + i % rows * row_mm};
+			return row_place{.page = page, .x = 15 + column * column_mm,
+			    .y = start + row * row_mm};
 		i -= rows * columns;
 	}
 }
