@@ -31,17 +31,43 @@ bool ppd_readable(const char *path, char why[buffer_size])
 	return true;
 }
 
+// Every *MorvaneVerticalDots line, in the PPD's order: the value for every
+// paper has no option keyword, a paper's own has the paper's name. The one
+// place that walks them: ppdFindAttr with no option keyword finds the
+// first line of any keyword, a paper's own value may come first, and a
+// call of libcups in the walk could lose its place.
+static int walk_dots(ppd_file_t *ppd, ppd_own_dots lines[], int max)
+{
+	int count = 0;
+	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
+	    attr != nullptr && count < max; attr = ppdFindNextAttr(ppd,
+	    "MorvaneVerticalDots", nullptr))
+		lines[count++] = ppd_own_dots{.name = attr->spec,
+		    .value = attr->value != nullptr ? attr->value : ""};
+	return count;
+}
+
+// A PPD holds this many lines of the vertical dots, at most, that count.
+constexpr int max_dots_lines = 64;
+
 const char *ppd_dots(ppd_file_t *ppd)
 {
-	// ppdFindAttr with no option keyword finds the first line of any
-	// keyword: a size's own value may come before the value for every
-	// paper.
-	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
-	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
-	    nullptr))
-		if (attr->spec[0] == '\0')
-			return attr->value != nullptr ? attr->value : "";
+	ppd_own_dots lines[max_dots_lines];
+	int count = walk_dots(ppd, lines, max_dots_lines);
+	for (int i = 0; i < count; i++)
+		if (lines[i].name[0] == '\0')
+			return lines[i].value;
 	return nullptr;
+}
+
+int ppd_papers_dots(ppd_file_t *ppd, ppd_own_dots own[], int max)
+{
+	ppd_own_dots lines[max_dots_lines];
+	int count = walk_dots(ppd, lines, max_dots_lines), found = 0;
+	for (int i = 0; i < count && found < max; i++)
+		if (lines[i].name[0] != '\0')
+			own[found++] = lines[i];
+	return found;
 }
 
 bool ppd_dots_at(const char *path, char text[buffer_size])

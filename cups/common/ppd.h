@@ -19,6 +19,17 @@ bool ppd_readable(const char *path, char why[buffer_size]);
 // where it has none.
 const char *ppd_dots(ppd_file_t *ppd);
 
+// A paper's own value in the PPD, *MorvaneVerticalDots NAME: the paper's
+// name and the value, as the PPD holds them.
+struct ppd_own_dots {
+	const char *name;
+	const char *value;
+};
+
+// The papers' own values, in the PPD's order, at most max of them.
+// Returns their count.
+int ppd_papers_dots(ppd_file_t *ppd, ppd_own_dots own[], int max);
+
 // The same for the PPD at path, copied to text: false where it has none.
 bool ppd_dots_at(const char *path, char text[buffer_size]);
 

@@ -80,16 +80,12 @@ bool take_value(const char *text, const char *source, dots_value *value)
 // The papers' own values: *MorvaneVerticalDots NAME of a size of the PPD.
 bool read_own_values(ppd_file_t *ppd, page_setup *setup)
 {
+	ppd_own_dots lines[max_size_dots];
+	int count = ppd_papers_dots(ppd, lines, max_size_dots);
 	setup->own_count = 0;
-	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
-	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
-	    nullptr)) {
-		// A custom size would have libcups look up other attributes, and
-		// lose the place of this walk.
-		ppd_size_t *size = attr->spec[0] != '\0' &&
-		    strncmp(attr->spec, "Custom", 6) != 0 ?
-		    ppdPageSize(ppd, attr->spec) : nullptr;
-		if (size == nullptr || setup->own_count == max_size_dots)
+	for (int i = 0; i < count; i++) {
+		ppd_size_t *size = ppdPageSize(ppd, lines[i].name);
+		if (size == nullptr)
 			continue;
 		size_dots *own = &setup->own[setup->own_count++];
 		// NOLINTNEXTLINE(cert-err33-c): libcups keeps names under 41 bytes.
@@ -100,8 +96,7 @@ bool read_own_values(ppd_file_t *ppd, page_setup *setup)
 		// NOLINTNEXTLINE(cert-err33-c): as above.
 		snprintf(source, sizeof source, "the PPD's *MorvaneVerticalDots %s",
 		    size->name);
-		if (!take_value(attr->value != nullptr ? attr->value : "", source,
-		    &own->value))
+		if (!take_value(lines[i].value, source, &own->value))
 			return false;
 	}
 	return true;

@@ -12,6 +12,7 @@
 #include "dots.h"
 #include "log.h"
 #include "offset.h"
+#include "ppd.h"
 
 namespace {
 
@@ -122,20 +123,18 @@ void read_values(const char *path, ppd_values *values)
 	ppd_file_t *ppd = ppdOpenFile(path);
 	if (ppd == nullptr)
 		return;
-	for (ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneVerticalDots", nullptr);
-	    attr != nullptr; attr = ppdFindNextAttr(ppd, "MorvaneVerticalDots",
-	    nullptr)) {
-		const char *value = attr->value != nullptr ? attr->value : "";
-		if (attr->spec[0] == '\0') {
-			// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-			snprintf(values->dots, sizeof values->dots, "%s", value);
-		} else if (values->count < max_own_values) {
-			own_value *own = &values->own[values->count++];
-			// NOLINTNEXTLINE(cert-err33-c): as above.
-			snprintf(own->name, sizeof own->name, "%s", attr->spec);
-			// NOLINTNEXTLINE(cert-err33-c): as above.
-			snprintf(own->dots, sizeof own->dots, "%s", value);
-		}
+	const char *dots = ppd_dots(ppd);
+	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
+	snprintf(values->dots, sizeof values->dots, "%s", dots != nullptr ? dots :
+	    "");
+	ppd_own_dots lines[max_own_values];
+	values->count = ppd_papers_dots(ppd, lines, max_own_values);
+	for (int i = 0; i < values->count; i++) {
+		own_value *own = &values->own[i];
+		// NOLINTNEXTLINE(cert-err33-c): as above.
+		snprintf(own->name, sizeof own->name, "%s", lines[i].name);
+		// NOLINTNEXTLINE(cert-err33-c): as above.
+		snprintf(own->dots, sizeof own->dots, "%s", lines[i].value);
 	}
 	ppdClose(ppd);
 	paper reference;
