@@ -59,7 +59,7 @@ bool clear_in_place(const job *j, const document *doc, span blocks[],
     int count, in_place *place)
 {
 	place->setup = -1;
-	if (doc->cut > 0 && (!make_file(j->folder, "setup.ps", &place->setup) ||
+	if (doc->cut > 0 && (!make_file(j->run.folder, "setup.ps", &place->setup) ||
 	    !move_blocks(j, blocks, count, place->setup)))
 		return false;
 	for (int i = 0; i < doc->cut; i++)

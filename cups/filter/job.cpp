@@ -59,7 +59,7 @@ static bool prepare_job(const job *j, int input, int out)
 	    server) >= (int)sizeof pstops)
 		return report_error("CUPS_SERVERBIN must be an absolute path, "
 		    "not %s", server);
-	char *const *args = j->args;
+	char *const *args = j->run.args;
 	const char *argv[] = {pstops, args[1], args[2], args[3], args[4],
 	    args[5], nullptr};
 	const program p = {.argv = argv, .folder = nullptr, .in = input};
@@ -70,7 +70,7 @@ static bool prepare_job(const job *j, int input, int out)
 
 bool copy_job(const job *j, int input, bool raw, int *fd)
 {
-	if (!make_file(j->folder, "job.ps", fd))
+	if (!make_file(j->run.folder, "job.ps", fd))
 		return false;
 	if (raw ? prepare_job(j, input, *fd) :
 	    copy_all(input, *fd, "the job", "the job's copy"))

@@ -11,12 +11,10 @@
 
 // Where the job comes from and what prints it.
 struct job {
-	char *const *args;    // the filter's: job user title copies options
-	                      // [file], which morvane gets too
+	record_run run;       // the filter's arguments (job user title copies
+	                      // options [file]), the job's private folder,
+	                      // morvane, and psutils' pstops by its absolute path
 	const char *ppd;      // the queue's PPD
-	char folder[folder_size]; // the job's private folder
-	const char *morvane;  // the program that prints the record
-	const char *pstops;   // psutils' pstops, by its absolute path
 	mapped_file copy;     // the job, in a file of the folder's
 	page_setup paper;     // the paper that the job's options mark
 	command_record record; // morvane's record for it

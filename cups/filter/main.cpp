@@ -28,11 +28,11 @@ const log_style program_log = {.error = "\nERROR: morvane-filter: ",
 // Prints the job's copy, once morvane's record for its paper is known.
 static bool print_copy(job *j)
 {
-	j->pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH);
-	if (j->pstops[0] != '/')
+	j->run.pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH);
+	if (j->run.pstops[0] != '/')
 		return report_error("pstops must be named by an absolute path, "
-		    "not %s", j->pstops);
-	if (!paper_record(j, &j->paper, &j->record))
+		    "not %s", j->run.pstops);
+	if (!paper_record(&j->run, &j->paper, &j->record))
 		return false;
 	if (j->record.kind == pstops_record)
 		return print_documents(j);
@@ -77,10 +77,10 @@ static int print(job *j, const char *file)
 	// named so went through none of CUPS's own.
 	bool raw = j->paper.raw_postscript && file != nullptr &&
 	    strcmp(setting("CONTENT_TYPE", ""), "application/postscript") == 0;
-	bool ok = make_folder("morvane-filter", j->folder);
+	bool ok = make_folder("morvane-filter", j->run.folder);
 	if (ok) {
 		ok = print_job(j, input, raw);
-		remove_folder(j->folder);
+		remove_folder(j->run.folder);
 	}
 	if (cancel_requested())
 		debug("the job was cancelled");
@@ -127,9 +127,9 @@ int main(int argc, char *argv[])
 		report_error("no PPD file: PPD is not set");
 		return 1;
 	}
-	job j = {.args = argv, .ppd = ppd, .folder = "",
-	    .morvane = setting("MORVANE", "morvane"), .pstops = nullptr,
-	    .copy = {.fd = -1, .data = "", .size = 0}, .paper = {}, .record = {}};
+	job j = {.run = {.args = argv, .folder = "",
+	    .morvane = setting("MORVANE", "morvane"), .pstops = nullptr},
+	    .ppd = ppd, .copy = {.fd = -1, .data = "", .size = 0}, .paper = {}, .record = {}};
 	if (!read_page_setup(ppd, argv[5], &j.paper))
 		return 1;
 	return print(&j, argc == 7 ? argv[6] : nullptr);

@@ -49,7 +49,7 @@ bool take_setup_size(const job *j, const float size[2], document_plan *plan)
 	code_size_name(name, size);
 	debug("the job's setup asks for the page size %s itself", name);
 	return take_code_size(name, size, paper) &&
-	    pstops_record_for(j, paper, name, &plan->record);
+	    pstops_record_for(&j->run, paper, name, &plan->record);
 }
 
 // The last block of the document's setup that selects a size, the
@@ -92,7 +92,7 @@ bool take_named_size(const job *j, const setup_block *last,
 		return true;
 	}
 	return (!missing || take_code_size(name, size, paper)) &&
-	    pstops_record_for(j, paper, name, &plan->record);
+	    pstops_record_for(&j->run, paper, name, &plan->record);
 }
 
 // The page size in effect is the one that the document's setup selects
@@ -136,7 +136,7 @@ bool shift_table(const job *j, const document *doc, document_plan *plan)
 		snprintf(what, sizeof what, "the page size %s", name);
 		page_setup other = *paper;
 		if (i > 0 && (!take_code_size(name, sizes.size[i], &other) ||
-		    !pstops_record_for(j, &other, what, &own)))
+		    !pstops_record_for(&j->run, &other, what, &own)))
 			return false;
 		add_shift(&rows, sizes.size[i], own.shift);
 	}

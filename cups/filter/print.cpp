@@ -60,7 +60,7 @@ void pstops_command(const command_record *record, const char *input,
 bool write_document(const job *j, const document *doc)
 {
 	char path[buffer_size];
-	path_in(path, j->folder, "in.ps");
+	path_in(path, j->run.folder, "in.ps");
 	int file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 	if (file < 0)
 		return report_error("cannot make %s:", path);
@@ -93,13 +93,13 @@ bool repeated(const job *j, const document *doc)
 // Runs pstops on in.ps into kept.ps, for the copies that follow.
 bool keep_copies(const job *j, const document_plan *plan, kept_copies *kept)
 {
-	path_in(kept->path, j->folder, "kept.ps");
+	path_in(kept->path, j->run.folder, "kept.ps");
 	int out = -1;
-	if (!make_file(j->folder, "kept.ps", &out))
+	if (!make_file(j->run.folder, "kept.ps", &out))
 		return false;
 	const char *argv[record_words];
 	pstops_command(&plan->record, "in.ps", argv);
-	const program p = {.argv = argv, .folder = j->folder, .in = -1};
+	const program p = {.argv = argv, .folder = j->run.folder, .in = -1};
 	run_result result;
 	bool ok = run_program(&p, out, &result) && (result.status == 0 ||
 	    report_error("%s failed with status %d", argv[0], result.status));
@@ -119,16 +119,16 @@ bool print_document(const job *j, const document *doc,
     const document_plan *plan, const document_source *source)
 {
 	char held_path[buffer_size];
-	path_in(held_path, j->folder, "held.ps");
+	path_in(held_path, j->run.folder, "held.ps");
 	int held = -1;
-	if (!make_file(j->folder, "held.ps", &held))
+	if (!make_file(j->run.folder, "held.ps", &held))
 		return false;
 	const char marker[] = "%%BeginProcSet: PStoPS";
 	const splice_plan splice = {.from = source->from, .jcl = doc->before,
 	    .blocks = source->blocks, .count = source->count,
 	    .before = page_device, .after = plan->shifts, .marker = marker,
 	    .held = held};
-	const program p = {.argv = source->argv, .folder = j->folder, .in = -1};
+	const program p = {.argv = source->argv, .folder = j->run.folder, .in = -1};
 	bool placed = false, after_placed = false;
 	bool ok = run_spliced(&p, &splice, &placed, &after_placed);
 	close(held);

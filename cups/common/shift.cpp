@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "dots.h"
-#include "job.h"
+#include "folder.h"
 #include "log.h"
 #include "record.h"
 #include "run.h"
@@ -106,37 +106,37 @@ static ssize_t keep_output(void *context, int fd, char failure[buffer_size])
 	return n;
 }
 
-bool paper_record(const job *j, const page_setup *paper,
+bool paper_record(const record_run *run, const page_setup *paper,
     command_record *record)
 {
 	char page_size[buffer_size];
-	path_in(page_size, j->folder, "page.size");
+	path_in(page_size, run->folder, "page.size");
 	if ((paper->has_size && !dots_fit(paper)) ||
 	    !write_page_size(page_size, paper))
 		return false;
 	char dots[buffer_size];
 	paper_dots(paper, dots);
-	char *const *args = j->args;
-	const char *argv[] = {j->morvane, args[1], args[2], args[3], args[4],
-	    args[5], dots, j->pstops, "in.ps", "out.ps", page_size, nullptr};
+	char *const *args = run->args;
+	const char *argv[] = {run->morvane, args[1], args[2], args[3], args[4],
+	    args[5], dots, run->pstops, "in.ps", "out.ps", page_size, nullptr};
 	const program p = {.argv = argv, .folder = nullptr, .in = -1};
 	record->text[0] = '\0';
-	kept_output kept = {.text = record->text, .length = 0, .name = j->morvane};
+	kept_output kept = {.text = record->text, .length = 0, .name = run->morvane};
 	const output_reader reader = {.read = keep_output, .context = &kept};
 	run_result result;
 	record->kind = refused_record;
 	if (!read_program(&p, &reader, &result))
 		return false;
 	if (result.status != 0)
-		return report_error("%s failed with status %d", j->morvane,
+		return report_error("%s failed with status %d", run->morvane,
 		    result.status);
 	if (result.stderr_bytes != 0)
-		return report_error("%s reported an error", j->morvane);
-	record->kind = split_record(record->text, j->pstops, record->argv,
+		return report_error("%s reported an error", run->morvane);
+	record->kind = split_record(record->text, run->pstops, record->argv,
 	    record->shift);
 	if (record->kind == refused_record)
 		return report_error("%s printed no usable command record",
-		    j->morvane);
+		    run->morvane);
 	const char **words = record->argv;
 	if (record->kind == pstops_record)
 		debug("page size %s: %s %s %s %s in.ps out.ps", paper->size_name,
@@ -144,9 +144,9 @@ bool paper_record(const job *j, const page_setup *paper,
 	return true;
 }
 
-bool pstops_record_for(const job *j, const page_setup *paper,
+bool pstops_record_for(const record_run *run, const page_setup *paper,
     const char *name, command_record *record)
 {
-	return paper_record(j, paper, record) && (record->kind == pstops_record ||
+	return paper_record(run, paper, record) && (record->kind == pstops_record ||
 	    report_error("morvane printed no pstops record for %s", name));
 }

@@ -42,6 +42,8 @@ struct page_setup {
 	                             // not prepared (application/postscript)
 	bool plain_sends_size;       // the PPD without morvane's lines would
 	                             // have CUPS send the size's code too
+	char back_side[16];          // how the printer turns a sheet's back
+	                             // side, its *cupsBackSide, or empty
 };
 
 // Reads the PPD at path and the size that the job's options mark in it.
@@ -60,6 +62,12 @@ bool read_named_size(const char *path, const char *name, page_setup *setup,
 // the job's code asks for it, checked as the PPD's named sizes are.
 // Returns false after the one error line.
 bool take_code_size(const char *name, const float size[2],
+    page_setup *setup);
+
+// Replaces the size in setup by the PPD's size within a point of size, a
+// page's as the sheet has it, or else by size itself, named by its
+// dimensions. Returns false after the one error line.
+bool take_sheet_size(const char *path, const float size[2],
     page_setup *setup);
 
 // The value in effect for the size in setup: the size's own, or else the

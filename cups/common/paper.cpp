@@ -283,6 +283,10 @@ bool read_page_setup(const char *path, const char *options_text,
 	cupsMarkOptions(ppd.get(), count, list);
 	setup->plain_sends_size = plain_queue_sends_size(ppd.get());
 	read_reference(ppd.get(), setup);
+	ppd_attr_t *back = ppdFindAttr(ppd.get(), "cupsBackSide", nullptr);
+	// NOLINTNEXTLINE(cert-err33-c): a longer value is none that is known.
+	snprintf(setup->back_side, sizeof setup->back_side, "%s",
+	    back != nullptr && back->value != nullptr ? back->value : "");
 	if (take_size(ppd.get(), size, asked, setup) &&
 	    read_vertical_dots(ppd.get(), options, setup))
 		return true;
@@ -341,4 +345,22 @@ bool take_code_size(const char *name, const float size[2], page_setup *setup)
 	setup->width = size[0];
 	setup->length = size[1];
 	return check_size(nullptr, name, setup);
+}
+
+bool take_sheet_size(const char *path, const float size[2],
+    page_setup *setup)
+{
+	ppd_handle ppd(ppdOpenFile(path), ppdClose);
+	if (!ppd)
+		return open_failed(path);
+	for (int i = 0; i < ppd->num_sizes; i++) {
+		const ppd_size_t *own = &ppd->sizes[i];
+		if (fabsf(own->width - size[0]) <= 1 &&
+		    fabsf(own->length - size[1]) <= 1)
+			return take_size(ppd.get(), own, nullptr, setup);
+	}
+	char name[64];
+	// NOLINTNEXTLINE(cert-err33-c): two floats fit.
+	snprintf(name, sizeof name, "%gx%g", (double)size[0], (double)size[1]);
+	return take_code_size(name, size, setup);
 }

@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: MIT
 // The shift for a paper: morvane run on the paper's size, and its record
-// read back, the one place where the filter writes a page-size file or
-// reads a record.
+// read back, the one place where the filters write a page-size file or
+// read a record.
 #ifndef MORVANE_SHIFT_H
 #define MORVANE_SHIFT_H
 
+#include "folder.h"
 #include "paper.h"
 
-struct job;
+// How morvane is run for a job: with the filter's arguments (job user
+// title copies options), its page-size file in the job's folder, and pstops
+// as the command that its record must name.
+struct record_run {
+	char *const *args;
+	char folder[folder_size];
+	const char *morvane;
+	const char *pstops;
+};
 
 // The page-size file's text for a size, printed so that morvane reads back
 // the same 32-bit floats. Returns its length.
@@ -37,12 +46,12 @@ struct command_record {
 // Runs morvane for the paper, after checking that the job's vertical dots
 // keep the page on it, and accepts what it printed. Returns false after
 // the error line, or on a cancel.
-bool paper_record(const job *j, const page_setup *paper,
+bool paper_record(const record_run *run, const page_setup *paper,
     command_record *record);
 
 // The same for a paper that the job's code asks for, which must get a
 // pstops record: name is the paper's, for the error line.
-bool pstops_record_for(const job *j, const page_setup *paper,
+bool pstops_record_for(const record_run *run, const page_setup *paper,
     const char *name, command_record *record);
 
 #endif

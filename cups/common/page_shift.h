@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// The shift of each page, for the filters that move the pages themselves
+// (a PDF's, a raster's): morvane's record for the page's paper, with the
+// job's value of the vertical dots moved to that paper, as morvane-filter
+// gets it. morvane runs once for each paper of the job.
+#ifndef MORVANE_PAGE_SHIFT_H
+#define MORVANE_PAGE_SHIFT_H
+
+#include "paper.h"
+#include "shift.h"
+
+// A paper of the job, in points, and its shift in inches, rightwards and
+// upwards as the page lies on the sheet.
+struct paper_shift {
+	float size[2];
+	double shift[2];
+};
+
+constexpr int max_papers = 16;
+
+struct page_shifts {
+	record_run run;      // morvane, run in the job's folder
+	const char *ppd;     // the queue's PPD
+	page_setup setup;    // the value of the dots, as the PPD and the
+	                     // job's options give it
+	int count;           // the papers whose shift is known, the last one
+	paper_shift papers[max_papers]; // replaced when all are taken
+};
+
+// Reads the queue's PPD, from $PPD, and the job's options, args[5], and
+// makes the job's folder, named after program. Returns false after the
+// error line.
+bool start_shifts(page_shifts *s, char *const *args, const char *program);
+
+// Whether the job has a value of the vertical dots; where it has none, a
+// debug line says that the job passes unchanged.
+bool shifts_pages(const page_shifts *s);
+
+// The shift for a page of size points as the sheet has it. Returns false
+// after the error line: the value puts the page off this paper, or
+// morvane failed.
+bool shift_for_page(page_shifts *s, const float size[2], double shift[2]);
+
+// Removes the job's folder.
+void end_shifts(const page_shifts *s);
+
+#endif

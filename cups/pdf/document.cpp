@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: MIT
+// A job's PDF with each page's content moved. libqpdf's C interface keeps
+// its exceptions inside: each failure is read back with qpdf_has_error.
+#include "document.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <qpdf/qpdf-c.h>
+
+#include "log.h"
+#include "move.h"
+
+namespace {
+
+struct qpdf_free {
+	void operator()(_qpdf_data *q) const { qpdf_cleanup(&q); }
+};
+using qpdf_handle = std::unique_ptr<_qpdf_data, qpdf_free>;
+
+// Reports libqpdf's error, if it has one, with what was being done.
+// Returns false where it had one.
+bool no_error(qpdf_data q, const char *doing)
+{
+	if (!qpdf_has_error(q))
+		return true;
+	return report_error("%s: %s", doing,
+	    qpdf_get_error_full_text(q, qpdf_get_error(q)));
+}
+
+double number_or(qpdf_data q, qpdf_oh oh, double fallback)
+{
+	return qpdf_oh_is_number(q, oh) ? qpdf_oh_get_numeric_value(q, oh) :
+	    fallback;
+}
+
+// The page's box, turn and unit. Returns false where its /MediaBox is not
+// four numbers.
+bool read_page(qpdf_data q, qpdf_oh oh, pdf_page *page)
+{
+	qpdf_oh box = qpdf_oh_get_key(q, oh, "/MediaBox");
+	if (!qpdf_oh_is_array(q, box) || qpdf_oh_get_array_n_items(q, box) != 4)
+		return false;
+	for (int i = 0; i < 4; i++) {
+		qpdf_oh side = qpdf_oh_get_array_item(q, box, i);
+		if (!qpdf_oh_is_number(q, side))
+			return false;
+		page->box[i] = qpdf_oh_get_numeric_value(q, side);
+	}
+	qpdf_oh rotate = qpdf_oh_get_key(q, oh, "/Rotate");
+	page->rotate = qpdf_oh_is_integer(q, rotate) ?
+	    qpdf_oh_get_int_value_as_int(q, rotate) : 0;
+	page->user_unit = number_or(q, qpdf_oh_get_key(q, oh, "/UserUnit"), 1);
+	if (page->user_unit <= 0)
+		page->user_unit = 1;
+	return true;
+}
+
+qpdf_oh new_stream(qpdf_data q, const char *text, int length)
+{
+	qpdf_oh stream = qpdf_oh_new_stream(q);
+	qpdf_oh_replace_stream_data(q, stream, (const unsigned char *)text,
+	    (size_t)length, qpdf_oh_new_null(q), qpdf_oh_new_null(q));
+	return stream;
+}
+
+// Puts the page's content between a move, with the page's visible box as
+// its clip, and the end of the move.
+void wrap_content(qpdf_data q, qpdf_oh oh, const pdf_page *page,
+    const double move[2])
+{
+	qpdf_oh crop = qpdf_oh_get_key(q, oh, "/CropBox");
+	double clip[4];
+	for (int i = 0; i < 4; i++)
+		clip[i] = qpdf_oh_is_array(q, crop) &&
+		    qpdf_oh_get_array_n_items(q, crop) == 4 ?
+		    number_or(q, qpdf_oh_get_array_item(q, crop, i), page->box[i]) :
+		    page->box[i];
+	char start[256];
+	int length = snprintf(start, sizeof start, "q 1 0 0 1 %.4f %.4f cm "
+	    "%.4f %.4f %.4f %.4f re W n\n", move[0], move[1], clip[0], clip[1],
+	    clip[2] - clip[0], clip[3] - clip[1]);
+	qpdf_oh contents = qpdf_oh_get_key(q, oh, "/Contents");
+	qpdf_oh all = qpdf_oh_new_array(q);
+	qpdf_oh_append_item(q, all, new_stream(q, start, length));
+	if (qpdf_oh_is_array(q, contents)) {
+		int count = qpdf_oh_get_array_n_items(q, contents);
+		for (int i = 0; i < count; i++)
+			qpdf_oh_append_item(q, all,
+			    qpdf_oh_get_array_item(q, contents, i));
+	} else if (qpdf_oh_is_stream(q, contents)) {
+		qpdf_oh_append_item(q, all, contents);
+	}
+	qpdf_oh_append_item(q, all, new_stream(q, "\nQ\n", 3));
+	qpdf_oh_replace_key(q, oh, "/Contents", all);
+}
+
+bool move_page(qpdf_data q, int index, page_shifts *shifts)
+{
+	qpdf_oh oh = qpdf_get_page_n(q, (size_t)index);
+	pdf_page page;
+	float size[2];
+	if (!read_page(q, oh, &page) || !sheet_paper(&page, size))
+		return no_error(q, "cannot read the PDF") &&
+		    report_error("page %d of the PDF has no /MediaBox of a paper",
+		    index + 1);
+	double shift[2], move[2];
+	if (!shift_for_page(shifts, size, shift))
+		return false;
+	page_move(&page, shift, move);
+	wrap_content(q, oh, &page, move);
+	qpdf_oh_release_all(q);
+	return no_error(q, "cannot move the PDF's pages");
+}
+
+}
+
+bool move_pdf(const char *file, page_shifts *shifts)
+{
+	qpdf_handle q(qpdf_init());
+	qpdf_silence_errors(q.get());
+	qpdf_set_suppress_warnings(q.get(), QPDF_TRUE);
+	qpdf_read(q.get(), file, nullptr);
+	if (!no_error(q.get(), "cannot read the PDF"))
+		return false;
+	qpdf_push_inherited_attributes_to_page(q.get());
+	int pages = qpdf_get_num_pages(q.get());
+	if (!no_error(q.get(), "cannot read the PDF's pages"))
+		return false;
+	for (int i = 0; i < pages; i++)
+		if (!move_page(q.get(), i, shifts))
+			return false;
+	debug("%d pages moved", pages);
+	qpdf_init_write(q.get(), nullptr);
+	qpdf_set_object_stream_mode(q.get(), qpdf_o_preserve);
+	if (!no_error(q.get(), "cannot write the PDF"))
+		return false;
+	qpdf_write(q.get());
+	return no_error(q.get(), "cannot write the PDF");
+}

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// morvane-pdf: a CUPS filter that moves the content of each page of a PDF
+// job by morvane's shift for its paper, for printers that take PDF.
+//
+// Called as CUPS calls a filter, with the queue's PPD named by $PPD:
+//   morvane-pdf job user title copies options [file]
+// It reads the PDF from FILE, or copies it from standard input into a
+// private folder first, and writes it to standard output with each page's
+// content moved by the shift of morvane's record for its paper, the page
+// as the sheet has it (its /Rotate counted), with the value of the
+// vertical dots that the job's options or the PPD give.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "copy.h"
+#include "document.h"
+#include "folder.h"
+#include "log.h"
+#include "run.h"
+
+const log_style program_log = {.error = "\nERROR: morvane-pdf: ",
+    .debug = "DEBUG: morvane-pdf: "};
+
+// Copies standard input into the file path. Returns false after the error
+// line.
+static bool keep_input(const char *path)
+{
+	int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+	if (fd < 0)
+		return report_error("cannot make %s:", path);
+	bool ok = copy_all(STDIN_FILENO, fd, "standard input", path);
+	if (close(fd) != 0 && ok)
+		ok = report_error("cannot write %s:", path);
+	return ok;
+}
+
+static bool print(page_shifts *shifts, const char *file)
+{
+	if (!shifts_pages(shifts)) {
+		int in = STDIN_FILENO;
+		if (file != nullptr &&
+		    (in = open(file, O_RDONLY | O_CLOEXEC)) < 0)
+			return report_error("cannot open %s:", file);
+		bool ok = copy_all(in, STDOUT_FILENO, "the PDF", "standard output");
+		if (in != STDIN_FILENO)
+			close(in);
+		return ok;
+	}
+	char kept[buffer_size];
+	if (file == nullptr) {
+		path_in(kept, shifts->run.folder, "job.pdf");
+		if (!keep_input(kept))
+			return false;
+		file = kept;
+	}
+	return move_pdf(file, shifts);
+}
+
+int main(int argc, char *argv[])
+{
+	if (argc != 6 && argc != 7) {
+		report_error("usage: morvane-pdf job user title copies options "
+		    "[file]");
+		return 1;
+	}
+	catch_cancel();
+	page_shifts shifts;
+	shifts.run = {.args = argv, .folder = "",
+	    .morvane = setting("MORVANE", "morvane"),
+	    .pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH)};
+	bool ok = start_shifts(&shifts, argv, "morvane-pdf") &&
+	    print(&shifts, argc == 7 ? argv[6] : nullptr);
+	end_shifts(&shifts);
+	return ok ? 0 : 1;
+}
