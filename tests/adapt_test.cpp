@@ -21,6 +21,16 @@ const std::string foomatic = "*cupsFilter: \"application/vnd.cups-postscript "
 const std::string pdf = "*cupsFilter: \"application/vnd.cups-pdf 0 "
     "foomatic-rip\"\n";
 const std::string out = "*%morvane-setup took out: ";
+const std::string direct_pdf = "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n";
+const std::string everywhere_pdf = "*cupsFilter2: \"application/vnd.cups-pdf "
+    "application/pdf 10 -\"\n";
+const std::string everywhere_urf = "*cupsFilter2: \"image/urf image/urf 100 "
+    "-\"\n";
+const std::string jpeg = "*cupsFilter2: \"image/jpeg image/jpeg 0 -\"\n";
+const std::string pclm = "*cupsFilter2: \"application/PCLm application/PCLm "
+    "200 -\"\n";
+const std::string raster_driver = "*cupsFilter: \"application/vnd.cups-raster "
+    "50 rastertohp\"\n";
 const std::string dots = "*MorvaneVerticalDots: \"3473\"\n";
 
 std::string crlf(const std::string &text)
@@ -53,7 +63,7 @@ std::string adapt(const std::string &ppd, const char *dots_text,
 	return text;
 }
 
-TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
+TEST(write_adapted, puts_the_filter_where_each_kind_needs_it)
 {
 	const std::string value = "*FoomaticRIPCommandLine: \"cat &&\n" + foomatic +
 	    pdf + "\"\n*End\n";
@@ -112,12 +122,48 @@ TEST(write_adapted, puts_the_filter_where_cups_sends_postscript)
 		// morvane's is not.
 		{dots + "\r", "1", shape_no_filters, "\r\n" + crlf(filter) +
 		    "*MorvaneVerticalDots: \"1\"\r\n"},
-		// No PostScript: PDF straight to the printer, or raster only.
-		{head + "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n", nullptr,
-		    shape_pdf_direct, head + "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n"},
-		{head + "*cupsFilter: \"application/vnd.cups-raster 50 rastertohp\"\n",
-		    nullptr, shape_no_postscript,
-		    head + "*cupsFilter: \"application/vnd.cups-raster 50 rastertohp\"\n"},
+		// PDF straight to the printer, as a PDF PPD and IPP Everywhere
+		// give it: morvane-pdf takes its place, and the other lines that
+		// pass it by go.
+		{head + direct_pdf, "1", shape_pdf_direct, head + out + direct_pdf +
+		    "*cupsFilter: \"application/vnd.cups-pdf 0 morvane-pdf\"\n"
+		    "*MorvaneVerticalDots: \"1\"\n"},
+		{head + everywhere_urf + everywhere_pdf + jpeg, "1", shape_pdf_direct,
+		    head + out + everywhere_urf + out + everywhere_pdf + out + jpeg +
+		    "*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
+		    "morvane-pdf\"\n*MorvaneVerticalDots: \"1\"\n"},
+		{head + out + everywhere_pdf + "*cupsFilter2: \"application/vnd.cups-"
+		    "pdf application/pdf 10 morvane-pdf\"\n" + dots, nullptr,
+		    shape_pdf_direct, head + everywhere_pdf},
+		// PWG or Apple raster straight to the printer: morvane-raster.
+		{head + everywhere_urf + jpeg, "1", shape_raster_direct,
+		    head + out + everywhere_urf + out + jpeg + "*cupsFilter2: "
+		    "\"image/urf image/urf 100 morvane-raster\"\n"
+		    "*MorvaneVerticalDots: \"1\"\n"},
+		// A raster driver: morvane-raster before it, on CUPS's raster, and
+		// no way for PDF past it.
+		{head + pdf + raster_driver, "1", shape_raster_driver, head + out + pdf +
+		    raster_driver + "*cupsPreFilter: \"application/vnd.cups-raster 0 "
+		    "morvane-raster\"\n*MorvaneVerticalDots: \"1\"\n"},
+		{head + "*cupsFilter2: \"application/vnd.cups-raster image/urf 100 "
+		    "rastertopwg\"\n", "1", shape_raster_driver, head +
+		    "*cupsFilter2: \"application/vnd.cups-raster image/urf 100 "
+		    "rastertopwg\"\n*cupsPreFilter: \"application/vnd.cups-raster 0 "
+		    "morvane-raster\"\n*MorvaneVerticalDots: \"1\"\n"},
+		// Refused, and left as they are: a fax, PCLm alone, other types.
+		{head + "*cupsFilter: \"application/vnd.cups-raster 0 hpcupsfax\"\n",
+		    nullptr, shape_fax, head + "*cupsFilter: \"application/vnd.cups-"
+		    "raster 0 hpcupsfax\"\n"},
+		{head + "*ModelName: \"HP Fax hpijs\"\n" + foomatic, nullptr,
+		    shape_fax, head + "*ModelName: \"HP Fax hpijs\"\n" + foomatic},
+		{head + "*cupsIPPFaxOut: True\n" + everywhere_pdf, nullptr, shape_fax,
+		    head + "*cupsIPPFaxOut: True\n" + everywhere_pdf},
+		{head + pclm, nullptr, shape_pclm, head + pclm},
+		{head + pclm + everywhere_urf, nullptr, shape_raster_direct,
+		    head + pclm + everywhere_urf},
+		{head + "*cupsFilter: \"application/vnd.hp-HPGL 0 -\"\n", nullptr,
+		    shape_no_postscript,
+		    head + "*cupsFilter: \"application/vnd.hp-HPGL 0 -\"\n"},
 	};
 	for (const auto &c : cases) {
 		ppd_filters filters;
@@ -146,6 +192,15 @@ TEST(read_filters, names_the_types_and_the_program)
 	// refused.
 	adapt(head + std::string("*% a\0b\n", 7) + foomatic, nullptr, &filters);
 	EXPECT_TRUE(filters.zero);
+	// The driver for CUPS's raster, and the line that gives the printer its
+	// type as it is: PDF before raster.
+	adapt(head + everywhere_urf + pdf + raster_driver + everywhere_pdf,
+	    nullptr, &filters);
+	EXPECT_STREQ(filters.raster_program, "rastertohp");
+	EXPECT_STREQ(filters.program, "");
+	EXPECT_STREQ(filters.direct.keyword, "cupsFilter2");
+	EXPECT_STREQ(filters.direct.type, "application/vnd.cups-pdf");
+	EXPECT_STREQ(filters.direct.rest, "application/pdf 10");
 }
 
 // Both programs take a value by this one rule: a PPD's "3400.5 " is a

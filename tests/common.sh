@@ -43,7 +43,8 @@ wait_for() {
 # start_cupsd FOLDER FILTER MORVANE LOGLEVEL: starts a private cupsd, a
 # child process that listens on a free port of 127.0.0.1, with its files in
 # FOLDER. Its programs are the system's, as on a print server, with the
-# file FILTER added to its filters ("yes": the installed filter), and a
+# file FILTER added to its filters, with morvane-pdf and morvane-raster
+# where they are beside it ("yes": the installed filters), and a
 # backend that keeps each job's output in FOLDER/printed/ID.prn (device
 # save:FOLDER/printed). Its filters run MORVANE. Only root, which the
 # server's certificate authenticates, may add or change a queue. Sets cupsd_pid and
@@ -60,8 +61,12 @@ start_cupsd() {
 	ln -s /usr/lib/cups/filter/* "$bin/filter/"
 	ln -s /usr/lib/cups/backend/* "$bin/backend/"
 	if [ "$2" != yes ]; then
-		rm -f "$bin/filter/morvane-filter"
-		install -m 755 "$2" "$bin/filter/"
+		# The filters built beside it, for PDF and raster printers.
+		for program in "$2" "${2%/*}/morvane-pdf" "${2%/*}/morvane-raster"; do
+			[ -e "$program" ] || continue
+			rm -f "$bin/filter/${program##*/}"
+			install -m 755 "$program" "$bin/filter/"
+		done
 	fi
 	printf '%s\n' '#!/bin/sh' \
 	    '[ $# -gt 0 ] || { echo "direct save \"Unknown\" \"Save\""; exit 0; }' \

@@ -57,7 +57,9 @@ enum line_kind { other_line, morvane_line, filter_line };
 
 struct filter_entry {
 	line_kind kind;
+	const char *keyword;      // without its "*"
 	char type[buffer_size];
+	char rest[buffer_size];   // the words between the type and the program
 	char program[buffer_size];
 };
 
@@ -76,11 +78,16 @@ bool read_quoted_words(const char *value, int skip, filter_entry *entry)
 	(void)snprintf(words, sizeof words, "%.*s", (int)(end - value), value);
 	char *rest = nullptr;
 	const char *type = strtok_r(words, " \t", &rest);
-	for (int i = 0; i < skip && type != nullptr; i++)
-		(void)strtok_r(nullptr, " \t", &rest);
+	entry->rest[0] = '\0';
+	for (int i = 0; i < skip && type != nullptr; i++) {
+		const char *word = strtok_r(nullptr, " \t", &rest);
+		size_t used = strlen(entry->rest);
+		// The words come from a piece as long.
+		(void)snprintf(entry->rest + used, buffer_size - used, "%s%s",
+		    used > 0 ? " " : "", word != nullptr ? word : "");
+	}
 	while (rest != nullptr && (*rest == ' ' || *rest == '\t'))
 		rest++;
-	// The words come from a piece as long.
 	(void)snprintf(entry->type, buffer_size, "%s", type != nullptr ? type : "");
 	(void)snprintf(entry->program, buffer_size, "%s",
 	    rest != nullptr ? rest : "");
@@ -106,7 +113,8 @@ bool is_attribute(const char *line)
 // What a line is, with the lines that morvane-setup took out as they were.
 filter_entry read_entry(const char *line)
 {
-	filter_entry entry = {.kind = other_line, .type = "", .program = ""};
+	filter_entry entry = {.kind = other_line, .keyword = "", .type = "",
+	    .rest = "", .program = ""};
 	line = restored(line);
 	if (is_attribute(line)) {
 		entry.kind = morvane_line;
@@ -119,17 +127,36 @@ filter_entry read_entry(const char *line)
 	} keywords[] = {{.keyword = "*cupsFilter:", .skip = 1, .own = true},
 	    {.keyword = "*cupsFilter2:", .skip = 2, .own = true},
 	    {.keyword = "*cupsPreFilter:", .skip = 1, .own = false}};
+	const char *const programs[] = {"morvane-filter", "morvane-pdf",
+	    "morvane-raster"};
 	for (const auto &k : keywords) {
 		if (!has_prefix(line, line + strlen(line), k.keyword))
 			continue;
 		if (!read_quoted_words(line + strlen(k.keyword), k.skip, &entry))
 			break;
-		if (strcmp(entry.program, "morvane-filter") == 0)
-			entry.kind = morvane_line;
-		else if (k.own)
+		entry.keyword = k.keyword + 1;
+		if (k.own)
 			entry.kind = filter_line;
+		for (const char *program : programs)
+			if (strcmp(entry.program, program) == 0)
+				entry.kind = morvane_line;
 	}
 	return entry;
+}
+
+// Whether a line says that the PPD is a fax's: CUPS's and cups-filters'
+// attributes for one, a filter of a fax's, a model named a fax.
+bool says_fax(const char *line, const filter_entry *entry)
+{
+	const char *end = line + strlen(line);
+	const char *const attributes[] = {"*cupsFax: True", "*cupsIPPFaxOut: True"};
+	for (const char *attribute : attributes)
+		if (has_prefix(line, end, attribute))
+			return true;
+	if (has_prefix(line, end, "*ModelName:"))
+		return strstr(line, " Fax ") != nullptr || strstr(line, " Fax\"") !=
+		    nullptr;
+	return entry->kind == filter_line && strstr(entry->program, "fax");
 }
 
 bool is_pdf(const char *type)
@@ -151,13 +178,54 @@ void add_type(char types[buffer_size], const char *type)
 	snprintf(types + used, buffer_size - used, "%s%s", used ? ", " : "", type);
 }
 
+// Takes a line that gives its type to the printer as it is: PDF before
+// PWG or Apple raster, and the first line of each.
+void take_direct(const filter_entry *entry, ppd_filters *filters)
+{
+	bool pdf = is_pdf(entry->type);
+	bool raster = strcmp(entry->type, "image/urf") == 0 ||
+	    strcmp(entry->type, "image/pwg-raster") == 0;
+	if (strcmp(entry->program, "-") != 0 || (!pdf && !raster) ||
+	    (filters->has_direct && (!pdf || is_pdf(filters->direct.type))))
+		return;
+	filters->has_direct = true;
+	direct_line *direct = &filters->direct;
+	// NOLINTBEGIN(cert-err33-c): each fits, from a piece as long.
+	snprintf(direct->keyword, sizeof direct->keyword, "%.*s",
+	    (int)strlen(entry->keyword) - 1, entry->keyword);
+	snprintf(direct->type, buffer_size, "%s", entry->type);
+	snprintf(direct->rest, buffer_size, "%s", entry->rest);
+	// NOLINTEND(cert-err33-c)
+}
+
+// Takes what a filter line of the PPD's own says.
+void take_filter(const filter_entry *entry, ppd_filters *filters)
+{
+	filters->count++;
+	add_type(filters->types, entry->type);
+	bool own = strcmp(entry->program, "-") != 0;
+	if (strcmp(entry->type, "application/vnd.cups-postscript") == 0 &&
+	    filters->program[0] == '\0')
+		// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
+		snprintf(filters->program, buffer_size, "%s", entry->program);
+	if (strcmp(entry->type, "application/vnd.cups-raster") == 0 && own &&
+	    filters->raster_program[0] == '\0')
+		// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
+		snprintf(filters->raster_program, buffer_size, "%s",
+		    entry->program);
+	filters->pclm = filters->pclm ||
+	    strcmp(entry->type, "application/PCLm") == 0;
+	take_direct(entry, filters);
+}
+
 }
 
 void read_filters(FILE *in, ppd_filters *filters)
 {
 	*filters = ppd_filters{.shape = shape_no_filters, .count = 0, .morvane = 0,
-	    .runs_filter = false, .pdf_direct = false, .unclosed = false,
-	    .zero = false, .program = "", .types = ""};
+	    .runs_filter = false, .running = "", .fax = false, .pclm = false, .unclosed = false,
+	    .zero = false, .program = "", .raster_program = "",
+	    .has_direct = false, .direct = {}, .types = ""};
 	reader r = {.in = in, .text = "", .keyword = false, .line_start = true,
 	    .in_value = false, .comment = false, .zero = false};
 	while (next_piece(&r)) {
@@ -166,38 +234,57 @@ void read_filters(FILE *in, ppd_filters *filters)
 		filter_entry entry = read_entry(r.text);
 		filters->morvane += entry.kind == morvane_line ||
 		    has_prefix(r.text, r.text + strlen(r.text), taken_out);
-		filters->runs_filter = filters->runs_filter ||
-		    (entry.kind == morvane_line && !is_attribute(restored(r.text)));
-		if (entry.kind != filter_line)
-			continue;
-		filters->count++;
-		add_type(filters->types, entry.type);
-		if (strcmp(entry.type, "application/vnd.cups-postscript") == 0 &&
-		    filters->program[0] == '\0')
-			// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
-			snprintf(filters->program, buffer_size, "%s", entry.program);
-		if (is_pdf(entry.type) && strcmp(entry.program, "-") == 0)
-			filters->pdf_direct = true;
+		if (entry.kind == morvane_line && !is_attribute(restored(r.text))) {
+			filters->runs_filter = true;
+			// NOLINTNEXTLINE(cert-err33-c): morvane's names fit.
+			snprintf(filters->running, sizeof filters->running, "%.15s",
+			    entry.program);
+		}
+		filters->fax = filters->fax || says_fax(restored(r.text), &entry);
+		if (entry.kind == filter_line)
+			take_filter(&entry, filters);
 	}
 	filters->unclosed = r.in_value;
 	filters->zero = r.zero;
 	filters->shape = kind_of(filters)->shape;
 }
 
-// Writes morvane's lines at the PPD's end: the filter's with keyword, the
-// value for every paper and its reference, before the papers' own values.
-static bool write_lines(FILE *out, const char *keyword,
-    const morvane_values *values, const char *eol)
+// Writes morvane's lines at the PPD's end: the filter's, the value for
+// every paper and its reference, before the papers' own values.
+static bool write_lines(FILE *out, const printer_kind *kind,
+    const ppd_filters *filters, const morvane_values *values, const char *eol)
 {
-	bool ok = fprintf(out, "*%s: \"application/vnd.cups-postscript 0 "
-	    "morvane-filter\"%s*MorvaneVerticalDots: \"%s\"%s", keyword, eol,
-	    values->dots, eol) > 0;
+	const direct_line *direct = &filters->direct;
+	bool ok = kind->type != nullptr ?
+	    fprintf(out, "*%s: \"%s %s\"%s", kind->keyword, kind->type,
+	    kind->program, eol) > 0 :
+	    fprintf(out, "*%s: \"%s %s %s\"%s", direct->keyword, direct->type,
+	    direct->rest, kind->program, eol) > 0;
+	ok = ok && fprintf(out, "*MorvaneVerticalDots: \"%s\"%s", values->dots,
+	    eol) > 0;
 	ok = ok && (values->reference == nullptr || fprintf(out,
 	    "*MorvaneReferenceSize: \"%s\"%s", values->reference, eol) > 0);
 	for (int i = 0; ok && i < values->count; i++)
 		ok = fprintf(out, "*MorvaneVerticalDots %s: \"%s\"%s",
 		    values->own[i].name, values->own[i].dots, eol) > 0;
 	return ok;
+}
+
+// Whether the kind takes out the PPD's own line entry, so that no job
+// passes by the filter.
+static bool taken_by(const printer_kind *kind, const filter_entry *entry)
+{
+	size_t length = strlen(entry->type);
+	switch (kind->takes_out) {
+	case take_out_pdf:
+		return is_pdf(entry->type);
+	case take_out_others:
+		return kind->type == nullptr ||
+		    strncmp(kind->type, entry->type, length) != 0 ||
+		    kind->type[length] != ' ';
+	default:
+		return false;
+	}
 }
 
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
@@ -217,10 +304,8 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 			filter_entry entry = read_entry(r.text);
 			dropping = entry.kind == morvane_line;
 			text = restored(text);
-			// A PDF line would take PDF past the PostScript, and so past
-			// the filter before the PPD's own.
 			if (values != nullptr && entry.kind == filter_line &&
-			    kind->takes_out_pdf && is_pdf(entry.type))
+			    taken_by(kind, &entry))
 				ok = fputs(taken_out, out) >= 0;
 		}
 		if (dropping)
@@ -243,6 +328,6 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		ok = fputs(cr && crlf ? "\n" : eol, out) >= 0;
 	if (ferror(in))
 		ok = false;
-	return ok && (values == nullptr || write_lines(out, kind->keyword, values,
-	    eol));
+	return ok && (values == nullptr || write_lines(out, kind, filters,
+	    values, eol));
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // morvane-setup's reading and writing of a printer's PPD: where CUPS sends
-// its PostScript, and the lines that put morvane-filter there.
+// a job, and the lines that put a filter of morvane's there.
 #ifndef MORVANE_ADAPT_H
 #define MORVANE_ADAPT_H
 
@@ -12,10 +12,23 @@
 // left out and those that morvane-setup took out put back) say of where
 // CUPS sends a job.
 enum ppd_shape {
-	shape_no_filters,   // none: CUPS's PostScript goes to the printer
-	shape_own_filter,   // a filter of its own takes CUPS's PostScript
-	shape_pdf_direct,   // PDF goes straight to the printer
-	shape_no_postscript // no filter takes CUPS's PostScript
+	shape_fax,            // a fax, whose pages no sheet shows as they are
+	shape_no_filters,     // none: CUPS's PostScript goes to the printer
+	shape_own_filter,     // a filter of its own takes CUPS's PostScript
+	shape_pdf_direct,     // PDF goes straight to the printer
+	shape_raster_direct,  // PWG or Apple raster goes straight to it
+	shape_raster_driver,  // a driver takes CUPS's raster
+	shape_pclm,           // it takes PCLm alone
+	shape_no_postscript   // nothing that a filter of morvane's moves
+};
+
+// A line that gives a type to the printer as it is, "-" for its program:
+// its keyword and the words before the program.
+struct direct_line {
+	char keyword[16];
+	char type[buffer_size];
+	char rest[buffer_size];   // *cupsFilter2's type for the printer, and
+	                          // the cost; *cupsFilter's cost
 };
 
 struct ppd_filters {
@@ -23,12 +36,17 @@ struct ppd_filters {
 	int count;                    // the PPD's own filter lines
 	int morvane;                  // lines of morvane's, and lines that
 	                              // morvane-setup took out
-	bool runs_filter;             // a line of morvane's runs the filter
-	bool pdf_direct;              // a line gives PDF to the printer as it is
+	bool runs_filter;             // a line of morvane's runs a filter,
+	char running[16];             // this one
+	bool fax;                     // it is a fax's
+	bool pclm;                    // a line takes PCLm
 	bool unclosed;                // a quoted value runs to the end: no
 	                              // line can be added after it
 	bool zero;                    // it holds a zero byte, which is no text
 	char program[buffer_size];    // the filter that takes the PostScript
+	char raster_program[buffer_size]; // the one that takes CUPS's raster
+	bool has_direct;              // the PPD gives PDF, else PWG or Apple
+	direct_line direct;           // raster, to the printer as it is
 	char types[buffer_size];      // the types its filters take, for a
 	                              // refusal: "a, b"
 };

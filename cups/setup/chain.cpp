@@ -35,8 +35,8 @@ bool list_filters(const work *w, const char *name, const char *type)
 }
 
 // The chain in w->chain, its programs joined by blanks, and the one after
-// morvane-filter, or empty.
-void read_chain(const work *w, char chain[buffer_size],
+// program, or empty.
+void read_chain(const work *w, const char *program, char chain[buffer_size],
     char after[buffer_size], bool *seen)
 {
 	char line[buffer_size];
@@ -47,7 +47,7 @@ void read_chain(const work *w, char chain[buffer_size],
 		if (*seen && after[0] == '\0')
 			// NOLINTNEXTLINE(cert-err33-c): as long as the line.
 			snprintf(after, buffer_size, "%s", line);
-		*seen = *seen || strcmp(line, "morvane-filter") == 0;
+		*seen = *seen || strcmp(line, program) == 0;
 		size_t used = strlen(chain);
 		// A chain cut short still shows.
 		if (snprintf(chain + used, buffer_size - used, "%s%s",
@@ -60,9 +60,9 @@ void read_chain(const work *w, char chain[buffer_size],
 
 }
 
-// Every kind of job must pass morvane-filter: in the place of a filter
-// after CUPS's, or just before the PPD's own filter for PostScript, where
-// alone the scheduler runs a pre-filter.
+// Every kind of job must pass the kind's filter: in the place of a filter
+// after CUPS's, or just before the PPD's own filter for the type that the
+// pre-filter takes, where alone the scheduler runs it.
 bool check_chains(const work *w, const char *name, const printer_kind *kind,
     const ppd_filters *filters)
 {
@@ -73,12 +73,12 @@ bool check_chains(const work *w, const char *name, const printer_kind *kind,
 			return false;
 		char chain[buffer_size] = "", after[buffer_size] = "";
 		bool seen = false;
-		read_chain(w, chain, after, &seen);
+		read_chain(w, kind->program, chain, after, &seen);
 		bool placed = seen && (kind->last ? after[0] == '\0' :
-		    strcmp(after, filters->program) == 0);
+		    strcmp(after, filters->*kind->before) == 0);
 		if (!placed)
-			return report_error("%s: %s jobs would not pass morvane-filter: "
-			    "CUPS's chain for them is %s", name, type, chain);
+			return report_error("%s: %s jobs would not pass %s: CUPS's "
+			    "chain for them is %s", name, type, kind->program, chain);
 	}
 	return true;
 }

@@ -7,7 +7,7 @@
 #include "kinds.h"
 #include "work.h"
 
-// Whether every kind of job passes morvane-filter in the PPD w->adapted,
+// Whether every kind of job passes the kind's filter in the PPD w->adapted,
 // where the kind puts it. name is the PPD's, for the messages. Returns
 // false after the line that says why not.
 bool check_chains(const work *w, const char *name, const printer_kind *kind,

@@ -24,7 +24,7 @@ bool values_fit(const work *w, const char *queue, const queue_dots *dots)
 {
 	ppd_values had;
 	read_values(w->given, &had);
-	printf("%s: morvane-filter runs, vertical dots %s, %s%s%s\n", queue,
+	printf("%s: %s runs, vertical dots %s, %s%s%s\n", queue, dots->filter,
 	    dots->value, dots->source, dots->reference[0] != '\0' ?
 	    ", measured on " : "", dots->reference);
 	for (int i = 0; i < had.count; i++)
@@ -62,12 +62,12 @@ bool check_queue(http_t *http, const work *w, const char *queue)
 		return false;
 	}
 	if (!dots.runs_filter) {
-		printf("%s: morvane-filter does not run\n", queue);
+		printf("%s: %s does not run\n", queue, dots.filter);
 		return true;
 	}
 	if (dots.value[0] == '\0') {
-		printf("%s: morvane-filter runs, with no vertical dots: its jobs "
-		    "pass unshifted\n", queue);
+		printf("%s: %s runs, with no vertical dots: its jobs pass "
+		    "unshifted\n", queue, dots.filter);
 		return true;
 	}
 	return values_fit(w, queue, &dots);

@@ -6,21 +6,34 @@
 
 #include "adapt.h"
 
+// Which of the PPD's own filter lines morvane-setup takes out, so that no
+// job passes by the filter.
+enum taken_lines {
+	take_out_none,
+	take_out_pdf,    // its lines for PDF, which would take PDF past the
+	                 // PostScript, and so past the filter
+	take_out_others  // every line but those of the type that the
+	                 // filter's line takes
+};
+
 struct printer_kind {
 	ppd_shape shape;
 	// Whether a PPD is of this kind; the first row that says so holds.
 	bool (*recognised)(const ppd_filters *filters);
-	// The keyword of the line that puts the filter in; refusal, where not
-	// null, refuses the kind with that message, whose words are the PPD's
-	// name and the types that its filters take.
+	// The filter that the kind's queues run, and the keyword and type of
+	// the line that puts it in; a null type: the PPD's line that gives
+	// the printer its type as it is, with the filter for program.
+	const char *program;
 	const char *keyword;
+	const char *type;
+	// Where not null, refuses the kind with that message, whose words are
+	// the PPD's name and the types that its filters take.
 	const char *refusal;
 	// Where the filter stands in CUPS's chain: last, or right before the
-	// PPD's own filter for CUPS's PostScript.
+	// PPD's own filter that before names.
 	bool last;
-	// Its lines for PDF are taken out, which would take PDF past the
-	// PostScript, and so past the filter.
-	bool takes_out_pdf;
+	char (ppd_filters::*before)[buffer_size];
+	taken_lines takes_out;
 };
 
 // The row of the PPD's kind.

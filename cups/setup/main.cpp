@@ -228,7 +228,7 @@ static bool show_queue(const work *w, const char *queue)
 	    (int)sizeof start)
 		start[0] = '\0';
 	if (!dots.runs_filter)
-		printf("%s: its PPD does not run morvane-filter%s\n", queue,
+		printf("%s: its PPD does not run %s%s\n", queue, dots.filter,
 		    start[0] != '\0' ? start : "; morvane-setup QUEUE DOTS sets it "
 		    "up");
 	else if (dots.value[0] != '\0')
@@ -249,15 +249,17 @@ static void say_done(const queue_change *c, const ppd_filters *filters,
 	if (c->size != nullptr)
 		// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
 		snprintf(measured, sizeof measured, " for %.63s", reference->name);
+	const printer_kind *kind = kind_of(filters);
 	if (dots == nullptr)
-		printf("%s: morvane-filter no longer runs; the PPD's own filter "
-		    "lines are back\n", c->queue);
-	else if (kind_of(filters)->last)
-		printf("%s: morvane-filter now runs after CUPS's filters, with "
-		    "vertical dots %s%s\n", c->queue, dots, measured);
+		printf("%s: %s no longer runs; the PPD's own filter lines are "
+		    "back\n", c->queue, kind->program != nullptr ? kind->program :
+		    "morvane-filter");
+	else if (kind->last)
+		printf("%s: %s now runs after CUPS's filters, with vertical dots "
+		    "%s%s\n", c->queue, kind->program, dots, measured);
 	else
-		printf("%s: morvane-filter now runs before %s, with vertical dots "
-		    "%s%s\n", c->queue, filters->program, dots, measured);
+		printf("%s: %s now runs before %s, with vertical dots %s%s\n",
+		    c->queue, kind->program, filters->*kind->before, dots, measured);
 }
 
 // Adapts the queue's PPD, or takes morvane's lines out of it, and
@@ -310,6 +312,10 @@ static bool setup_queue(const work *w, const queue_change *c)
 		return false;
 	if (!defaults.has_ppd)
 		return report_error("the queue %s has no PPD", c->queue);
+	if (defaults.temporary && (c->dots != nullptr || c->neutral))
+		return report_error("%s is a temporary queue, which CUPS deletes "
+		    "with its shift: make a permanent one with lpadmin -p QUEUE -E "
+		    "-v URI -m everywhere, and set that up", c->queue);
 	const char *media = defaults.media[0] != '\0' ? defaults.media : nullptr;
 	if (c->neutral && !neutral_value(w, c, media, neutral))
 		return false;

@@ -6,6 +6,7 @@
 
 #include "adapt.h"
 #include "dots.h"
+#include "kinds.h"
 #include "log.h"
 #include "ppd.h"
 #include "sizes.h"
@@ -38,6 +39,8 @@ bool ask_server(http_t *http, ipp_t *request, const char *queue,
 	copy_attribute(response, dots_option, defaults->dots);
 	copy_attribute(response, "media-default", defaults->media);
 	copy_attribute(response, calibration_option, defaults->calibration);
+	defaults->temporary = ippGetBoolean(ippFindAttribute(response,
+	    "printer-is-temporary", IPP_TAG_BOOLEAN), 0) != 0;
 	ippDelete(response);
 	ipp_status_t status = cupsLastError();
 	if (status <= IPP_STATUS_OK_CONFLICTING)
@@ -95,9 +98,9 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 {
 	ipp_t *request = queue_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
 	const char *const wanted[] = {"printer-name", dots_option,
-	    "media-default", calibration_option};
+	    "media-default", calibration_option, "printer-is-temporary"};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
-	    "requested-attributes", 4, nullptr, wanted);
+	    "requested-attributes", 5, nullptr, wanted);
 	if (!ask_server(http, request, queue, nullptr, defaults))
 		return false;
 	char path[buffer_size], server[buffer_size];
@@ -162,6 +165,11 @@ bool find_dots(http_t *http, const work *w, const char *queue,
 	dots_source source = dots_in_effect(option[0] != '\0' ? option : nullptr,
 	    in_ppd ? attribute : nullptr);
 	dots->runs_filter = filters.runs_filter;
+	const printer_kind *kind = kind_of(&filters);
+	// NOLINTNEXTLINE(cert-err33-c): morvane's names fit.
+	snprintf(dots->filter, sizeof dots->filter, "%s", filters.runs_filter ?
+	    filters.running : kind->program != nullptr ? kind->program :
+	    "morvane-filter");
 	dots->source = source == dots_from_option ?
 	    "the queue's morvane-vertical-dots-default" :
 	    "its PPD's *MorvaneVerticalDots";

@@ -29,6 +29,8 @@ struct queue_defaults {
 	char media[buffer_size];
 	char calibration[buffer_size]; // what morvane-setup kept of it
 	bool has_ppd;              // the queue has a PPD, in w->given
+	bool temporary;            // CUPS made it for a printer that it found,
+	                           // and deletes it when it is idle
 };
 
 // Writes the queue's PPD, from the server, to w->given, where it has one,
@@ -54,7 +56,9 @@ int server_queues(http_t *http, cups_dest_t **dests);
 
 // The vertical dots that a queue's jobs get, and where they come from.
 struct queue_dots {
-	bool runs_filter;          // its PPD runs morvane-filter
+	bool runs_filter;          // its PPD runs a filter of morvane's
+	char filter[16];           // the filter that it runs, or else the one
+	                           // that its kind of printer would run
 	char value[buffer_size];   // empty where neither place has them
 	const char *source;
 	char reference[buffer_size]; // the paper they were measured on, or

@@ -6,8 +6,9 @@
 # PDF taken by it too (c), PJL written before it (d), at a cost of 100
 # (e), or ghostscript rendering it, here with the bbox device that reports
 # each page as the test's printer does (g); and printers whose jobs never
-# become PostScript: PDF straight to the printer (f), raster only (r), a
-# fax that takes PostScript unprepared, and images only.
+# become PostScript: PDF straight to the printer (f), a raster driver (r),
+# a filter that takes PostScript unprepared, images only, a fax and PCLm
+# alone.
 cp "$here/device.ps" "$tmp/device.ps"
 shape() {
 	name=$1
@@ -26,8 +27,10 @@ shape g "$pdf" '*cupsFilter: "application/vnd.cups-postscript 100 foomatic-rip"'
     "*FoomaticRIPCommandLine: \"gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox -sstdout=%stderr $tmp/device.ps - 2>&1\""
 shape f '*cupsFilter: "application/vnd.cups-pdf 0 -"'
 shape r '*cupsFilter: "application/vnd.cups-raster 50 rastertohp"'
-shape fax '*cupsFilter: "application/postscript 0 foomatic-rip"' "$pass_on"
+shape unprepared '*cupsFilter: "application/postscript 0 foomatic-rip"' "$pass_on"
 shape images '*cupsFilter: "image/png 0 -"' '*cupsFilter: "image/jpeg 0 -"'
+shape fax '*cupsFilter: "application/vnd.cups-raster 0 hpcupsfax"'
+shape pclm '*cupsFilter2: "application/PCLm application/PCLm 200 -"'
 shape missing '*cupsFilter: "application/vnd.cups-postscript 0 no-such-filter"'
 
 # The queues: each of the filter, QUEUE, and its twin QUEUE-cups, of the

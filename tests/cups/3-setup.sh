@@ -41,10 +41,12 @@ foomatic-with-pdf|--ppd $tmp/c.ppd 3473|=c.ppd
 foomatic-pjl|--ppd $tmp/d.ppd 3473|=d.ppd
 foomatic-cost-100|--ppd $tmp/e.ppd 3473|=e.ppd
 foomatic-ghostscript|--ppd $tmp/g.ppd 3473|=g.ppd
-pdf-straight|--ppd $tmp/f.ppd 3473|$tmp/f.ppd: the printer takes PDF straight from CUPS, so its jobs never become PostScript that morvane-filter can shift: use the printer's PostScript PPD
-raster-only|--ppd $tmp/r.ppd 3473|$tmp/r.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only application/vnd.cups-raster
-fax|--ppd $tmp/fax.ppd 3473|$tmp/fax.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only application/postscript
-images-only|--ppd $tmp/images.ppd 3473|$tmp/images.ppd: CUPS sends the printer no PostScript for morvane-filter to shift: its filters take only image/png, image/jpeg
+pdf-straight|--ppd $tmp/f.ppd 3473|=f.ppd
+raster-driver|--ppd $tmp/r.ppd 3473|=r.ppd
+unprepared|--ppd $tmp/unprepared.ppd 3473|$tmp/unprepared.ppd: CUPS sends the printer nothing that a filter of morvane's moves: its filters take only application/postscript
+images-only|--ppd $tmp/images.ppd 3473|$tmp/images.ppd: CUPS sends the printer nothing that a filter of morvane's moves: its filters take only image/png, image/jpeg
+fax|--ppd $tmp/fax.ppd 3473|$tmp/fax.ppd: a fax queue sends no sheet that a shift could set right: set up the printer's own print queue
+pclm-only|--ppd $tmp/pclm.ppd 3473|$tmp/pclm.ppd: the printer takes only application/PCLm, which no filter of morvane's moves: use a PPD of the printer's for PostScript, PDF or raster
 filter-missing|--ppd $tmp/missing.ppd 3473|$tmp/missing.ppd: CUPS finds no way for application/pdf to the printer: cupsfilter: No filter to convert from application/pdf to printer/cupsfilter.
 no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such file or directory
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
