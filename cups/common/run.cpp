@@ -275,6 +275,27 @@ void catch_cancel()
 	sigaction(SIGTERM, &action, nullptr);
 }
 
+bool start_filter(bool reads_input)
+{
+	(void)signal(SIGPIPE, SIG_IGN);
+	// An ignored SIGCHLD survives exec, and would leave the filter unable
+	// to wait for its programs.
+	(void)signal(SIGCHLD, SIG_DFL);
+	catch_cancel();
+	bool closed[3];
+	for (int fd = 0; fd <= 2; fd++) {
+		closed[fd] = fcntl(fd, F_GETFD) < 0;
+		if (closed[fd] && open("/dev/null", O_RDWR) != fd)
+			return false;
+	}
+	if (closed[STDOUT_FILENO])
+		return report_error("standard output is closed");
+	if (closed[STDIN_FILENO] && reads_input)
+		return report_error("standard input is closed, and no file names "
+		    "the job");
+	return true;
+}
+
 bool cancel_requested()
 {
 	return cancelled != 0;

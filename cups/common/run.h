@@ -45,6 +45,14 @@ bool read_program(const program *p, const output_reader *reader,
 
 // Sets up the handler that takes SIGTERM as a cancel of the run.
 void catch_cancel();
+
+// What a filter does first: takes a cancel, and a failure of the filter
+// further down as an error of its writes, not a death unheard; keeps
+// descriptors 0 to 2 taken, so that no file of the filter's lands on one
+// and gets the log or the job. A closed standard output is an error, as is
+// a closed standard input where reads_input; the others are opened on
+// /dev/null. Returns false after the error line.
+bool start_filter(bool reads_input);
 bool cancel_requested();
 
 #endif

@@ -11,10 +11,8 @@
 // document of the job, and writes the result to standard output: the JCL
 // as it was, and the device setup moved before pstops' own prolog, which
 // disables setpagedevice.
-#include <csignal>
 #include <cstring>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "job.h"
@@ -87,35 +85,9 @@ static int print(job *j, const char *file)
 	return ok && !cancel_requested() ? 0 : 1;
 }
 
-// Descriptors 0 to 2 stay taken, so that no file of the filter's lands
-// on one and gets the log or the job: a closed standard output is an
-// error, as is a closed standard input that would be the job, and the
-// others are opened on /dev/null.
-static bool take_standard_streams(bool reads_input)
-{
-	bool closed[3];
-	for (int fd = 0; fd <= 2; fd++) {
-		closed[fd] = fcntl(fd, F_GETFD) < 0;
-		if (closed[fd] && open("/dev/null", O_RDWR) != fd)
-			return false;
-	}
-	if (closed[STDOUT_FILENO])
-		return report_error("standard output is closed");
-	if (closed[STDIN_FILENO] && reads_input)
-		return report_error("standard input is closed, and no file names "
-		    "the job");
-	return true;
-}
-
 int main(int argc, char *argv[])
 {
-	// A filter further down that fails must not kill this one unheard.
-	(void)signal(SIGPIPE, SIG_IGN);
-	// An ignored SIGCHLD survives exec, and would leave the filter unable
-	// to wait for its programs.
-	(void)signal(SIGCHLD, SIG_DFL);
-	catch_cancel();
-	if (!take_standard_streams(argc == 6))
+	if (!start_filter(argc == 6))
 		return 1;
 	if (argc != 6 && argc != 7) {
 		report_error("usage: morvane-filter job user title copies options "

@@ -130,7 +130,7 @@ bool move_pdf(const char *file, page_shifts *shifts)
 	for (int i = 0; i < pages; i++)
 		if (!move_page(q.get(), i, shifts))
 			return false;
-	debug("%d pages moved", pages);
+	debug("pages moved: %d", pages);
 	qpdf_init_write(q.get(), nullptr);
 	qpdf_set_object_stream_mode(q.get(), qpdf_o_preserve);
 	if (!no_error(q.get(), "cannot write the PDF"))

@@ -63,7 +63,8 @@ int main(int argc, char *argv[])
 		    "[file]");
 		return 1;
 	}
-	catch_cancel();
+	if (!start_filter(argc == 6))
+		return 1;
 	page_shifts shifts;
 	shifts.run = {.args = argv, .folder = "",
 	    .morvane = setting("MORVANE", "morvane"),

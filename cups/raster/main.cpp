@@ -39,7 +39,8 @@ int main(int argc, char *argv[])
 		    "options [file]");
 		return 1;
 	}
-	catch_cancel();
+	if (!start_filter(argc == 6))
+		return 1;
 	int in = STDIN_FILENO;
 	if (argc == 7 && (in = open(argv[6], O_RDONLY | O_CLOEXEC)) < 0) {
 		report_error("cannot open %s:", argv[6]);

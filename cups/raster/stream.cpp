@@ -72,16 +72,25 @@ bool peek(peeked_input *input)
 	    report_error("the job holds no raster: %zu bytes", input->length);
 }
 
-// Apple raster names its page count once, before the first page; libcups
-// writes it from the first page's header.
-bool apple_raster(const peeked_input *input, unsigned *pages)
+// The format to write, the one read: Apple raster, PWG raster (version 2
+// of CUPS raster with the class "PwgRaster"), version 3 of CUPS raster
+// (not compressed), or else compressed CUPS raster. Apple raster names its
+// page count once, before the first page; libcups writes it from the
+// first page's header.
+cups_mode_t output_mode(const peeked_input *input,
+    const cups_page_header2_t *h, unsigned *apple_pages)
 {
-	if (input->length < 12 || memcmp(input->start, "UNIRAST", 8) != 0)
-		return false;
-	const unsigned char *count = input->start + 8;
-	*pages = (unsigned)count[0] << 24 | (unsigned)count[1] << 16 |
-	    (unsigned)count[2] << 8 | count[3];
-	return true;
+	const unsigned char *start = input->start;
+	if (input->length >= 12 && memcmp(start, "UNIRAST", 8) == 0) {
+		*apple_pages = (unsigned)start[8] << 24 | (unsigned)start[9] << 16 |
+		    (unsigned)start[10] << 8 | start[11];
+		return CUPS_RASTER_WRITE_APPLE;
+	}
+	if (memcmp(start, "RaS3", 4) == 0 || memcmp(start, "3SaR", 4) == 0)
+		return CUPS_RASTER_WRITE;
+	if (strcmp(h->MediaClass, "PwgRaster") == 0)
+		return CUPS_RASTER_WRITE_PWG;
+	return CUPS_RASTER_WRITE_COMPRESSED;
 }
 
 struct raster_close {
@@ -198,19 +207,17 @@ bool move_raster(const raster_job *j)
 	peeked_input input = {.fd = j->in, .start = {}, .length = 0, .given = 0};
 	if (!peek(&input))
 		return false;
-	unsigned apple_pages = 0;
-	bool apple = apple_raster(&input, &apple_pages);
 	raster_ends ends = {.in = nullptr, .out = nullptr, .lines = nullptr,
 	    .line = nullptr, .moved = nullptr, .white = nullptr};
 	ends.in.reset(cupsRasterOpenIO(read_input, &input, CUPS_RASTER_READ));
 	cups_page_header2_t h;
 	if (!ends.in || cupsRasterReadHeader2(ends.in.get(), &h) == 0)
 		return report_error("the job is not CUPS, PWG or Apple raster");
-	bool pwg = strcmp(h.MediaClass, "PwgRaster") == 0;
+	unsigned apple_pages = 0;
+	cups_mode_t mode = output_mode(&input, &h, &apple_pages);
+	bool apple = mode == CUPS_RASTER_WRITE_APPLE;
 	int out = j->out;
-	ends.out.reset(cupsRasterOpenIO(write_output, &out, apple ?
-	    CUPS_RASTER_WRITE_APPLE : pwg ? CUPS_RASTER_WRITE_PWG :
-	    CUPS_RASTER_WRITE_COMPRESSED));
+	ends.out.reset(cupsRasterOpenIO(write_output, &out, mode));
 	if (!ends.out)
 		return report_error("cannot write the raster:");
 	long page = 0;
@@ -220,6 +227,6 @@ bool move_raster(const raster_job *j)
 		if (!move_page(j, &ends, &h, ++page))
 			return false;
 	} while (cupsRasterReadHeader2(ends.in.get(), &h) != 0);
-	debug("%ld pages moved", page);
+	debug("pages moved: %ld", page);
 	return true;
 }

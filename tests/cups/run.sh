@@ -41,10 +41,27 @@ needs cups /usr/lib/cups/filter/foomatic-rip cups-filters
 needs cups cupsfilter cups
 needs cups groff groff-base
 needs cups pdftops poppler-utils
+needs cups ippeveprinter cups-ipp-utils
+needs cups ipptool cups-ipp-utils
+needs cups dbus-daemon dbus-daemon
+# Debian's own python3, which has Debian's python3-dbus and python3-gi.
+needs cups /usr/bin/python3 python3
+/usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || {
+	echo "cups: skipped, python3's dbus and gi are not installed (Debian packages python3-dbus python3-gi)" |
+	    tee -a "${MORVANE_SKIP_REASONS:-/dev/null}"
+	exit 77
+}
 
 tmp=$(mktemp -d) || exit 2
 # A filter that cupsd left running may still be removing its own files.
-trap 'stop_cupsd; [ -n "${KEEP:-}" ] || rm -rf "$tmp" 2>/dev/null ||
+# The driverless printers and their bus end first: each is listed in
+# $tmp/helpers.
+stop_helpers() {
+	[ -s "$tmp/helpers" ] || return 0
+	kill $(cat "$tmp/helpers") 2>/dev/null
+	: >"$tmp/helpers"
+}
+trap 'stop_helpers; stop_cupsd; [ -n "${KEEP:-}" ] || rm -rf "$tmp" 2>/dev/null ||
     { sleep 1; rm -rf "$tmp"; }' EXIT
 trap 'exit 1' HUP INT PIPE TERM
 mkdir -p "$tmp/fake" "$tmp/by-hand" "$tmp/filter-tmp" "$tmp/reports"
@@ -160,10 +177,13 @@ export CUPS_SERVERBIN="$tmp/bin"
 : >"$tmp/jobs"
 : >"$tmp/failing"
 : >"$tmp/calibrations"
+: >"$tmp/driverless-calibrations"
+: >"$tmp/helpers"
 . "$cases/2-queues.sh"
 . "$cases/3-setup.sh"
 . "$cases/4-jobs.sh"
 . "$cases/5-calibration.sh"
+. "$cases/6-driverless.sh"
 # ONLY=REGEX runs only the jobs whose line matches it.
 if [ -n "${ONLY:-}" ]; then
 	grep -E -e "$ONLY" "$tmp/jobs" >"$tmp/only" || :
@@ -171,14 +191,21 @@ if [ -n "${ONLY:-}" ]; then
 fi
 
 # Every job goes to both queues at once; the server runs them side by side.
+# A driverless printer's job has a title of its own, which names what the
+# printer kept.
 : >"$tmp/submitted"
+: >"$tmp/titled"
+n=0
 while read -r queue file size options; do
 	for twin in "$queue" "$queue-cups"; do
-		request=$(lp -d "$twin" -t title $options "$tmp/$file" 2>"$tmp/err") ||
+		n=$((n + 1)) title=title
+		! grep -q -x -F "$queue" "$tmp/driverless" || title=job$n
+		request=$(lp -d "$twin" -t $title $options "$tmp/$file" 2>"$tmp/err") ||
 		    { fail "$twin $file $options: $(cat "$tmp/err")"; request=-0; }
 		# A request that lp refused is no job: its ID is 0.
 		id=${request#*"$twin"-} id=${id%% *}
 		printf '%s ' "$id" >>"$tmp/submitted"
+		[ "$title" = title ] || echo "$id $title" >>"$tmp/titled"
 	done
 	echo "$queue $file $size $options" >>"$tmp/submitted"
 done <"$tmp/jobs"
@@ -189,7 +216,7 @@ done <"$tmp/jobs"
 # for the slowest on a busy machine, and names the jobs left.
 {
 	awk '{ if ($1 > 0) print $1; if ($2 > 0) print $2 }' "$tmp/submitted"
-	cut -d' ' -f1 "$tmp/calibrations" "$tmp/failing"
+	cut -d' ' -f1 "$tmp/calibrations" "$tmp/failing" "$tmp/driverless-calibrations"
 } >"$tmp/ids"
 ended() {
 	grep -a -o -E '\[Job [0-9]+\] Job (completed|stopped)' "$tmp/log/error_log" |
@@ -207,10 +234,26 @@ done
 [ "$done" -ge "$jobs" ] ||
     { fail "waited 30 s for a job to end; $((jobs - done)) left:"; lpstat -o; }
 
+# What a driverless printer kept of a job, under the job's ID.
+while read -r id title; do
+	for kept in prn settings; do
+		[ ! -e "$tmp/printed/ipp-$title.$kept" ] ||
+		    mv "$tmp/printed/ipp-$title.$kept" "$tmp/printed/$id.$kept"
+	done
+done <"$tmp/titled"
+
 # report OUTPUT PREFIX: splits a printer's input into its JCL (PREFIX.jcl,
 # without the job's ID) and its documents, and writes what ghostscript
 # finds on each document's pages to PREFIX.N. Prints the documents' count.
 report() {
+	# A PDF is one document.
+	if [ "$(head -c 5 "$1")" = "%PDF-" ]; then
+		timeout 20 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox \
+		    -sstdout=%stderr "$here/device.ps" "$1" >"$2.1" 2>&1
+		touch "$2.jcl"
+		echo 1
+		return
+	fi
 	# A printer that renders the job has reported on its pages itself.
 	if ! grep -a -q '%!PS' "$1" && grep -q '^%%HiResBoundingBox:' "$1"; then
 		cp "$1" "$2.1"
@@ -280,6 +323,75 @@ same_pages() {
 	    END { exit !(bad == 0 && m == c) }' "$1" "$2"
 }
 
+# ppd_paper PPD WIDTH LENGTH: "WIDTH LENGTH" of the PPD's paper within a
+# point of that size, as the filters take it, or the size itself.
+ppd_paper() {
+	tr -d '\r' <"$1" | awk -v w="$2" -v l="$3" '
+	    /^\*PaperDimension / { sub(/^[^"]*"/, ""); sub(/".*/, "")
+		split($0, d, " ")
+		if (d[1] - w <= 1 && w - d[1] <= 1 && d[2] - l <= 1 && l - d[2] <= 1) {
+			print d[1], d[2]; found = 1; exit } }
+	    END { if (!found) print w, l }'
+}
+
+# same_raster PPD DOTS CUPS MINE PREFIX: the same pages with the same
+# settings in both rasters, and each page's ink moved by morvane's record
+# for its paper, in the raster's pixels, turned with a back side that the
+# printer turns, and cut by the page's edges.
+same_raster() {
+	raster_ppd=$1 raster_dots=$2 pages=$5
+	python3 "$cases/raster_pages.py" "$3" >"$pages.c" &&
+	    python3 "$cases/raster_pages.py" "$4" >"$pages.m" || return 1
+	cut -d' ' -f1-8 "$pages.c" >"$pages.c.settings"
+	cut -d' ' -f1-8 "$pages.m" >"$pages.m.settings"
+	cmp -s "$pages.c.settings" "$pages.m.settings" ||
+	    { diff "$pages.c.settings" "$pages.m.settings"; return 1; }
+	back=$(tr -d '\r' <"$1" | sed -n 's/^\*cupsBackSide: *\([A-Za-z]*\).*/\1/p')
+	while read -r n size resolution rest; do
+		paper=$(ppd_paper "$raster_ppd" $(awk -v s="$size" -v r="$resolution" \
+		    'BEGIN { split(s, p, "x"); split(r, d, "x")
+			printf "%.9g %.9g", p[1] * 72 / d[1], p[2] * 72 / d[2] }'))
+		echo "PageSize [$paper]" >"$tmp/paper.size"
+		record=$("$morvane" - - - - - \
+		    "$(effective_dots "$raster_ppd" "$raster_dots" $paper)" \
+		    pstops in out "$tmp/paper.size")
+		echo "$n $(echo "$record" |
+		    sed -n "s/^CMDARGV=.*1:0@1\.0(\(.*\)in,\(.*\)in) .*/\1 \2/p")"
+	done <"$pages.c" >"$pages.moves"
+	awk -v back="$back" -v moves="$pages.moves" '
+	    function round(x) { return x < 0 ? -int(-x + 0.5) : int(x + 0.5) }
+	    function clip(v, edge) { return v < 0 ? 0 : v > edge ? edge : v }
+	    BEGIN { while ((getline line < moves) > 0) {
+		split(line, f, " "); dx[f[1]] = f[2]; dy[f[1]] = f[3] } }
+	    FILENAME == ARGV[1] { cups[$1] = $0; next }
+	    {
+		split(cups[$1], c, " ")
+		split($2, size, "x"); split($3, res, "x")
+		columns = round(dx[$1] * res[1]); lines = round(-dy[$1] * res[2])
+		tumble = $7 == "tumble=1"
+		if ($6 == "duplex=1" && $1 % 2 == 0) {
+			across = (back == "Flipped" && tumble) ||
+			    (back == "Rotated" && !tumble) ||
+			    (back == "ManualTumble" && tumble)
+			along = (back == "Flipped" && !tumble) ||
+			    (back == "Rotated" && !tumble) ||
+			    (back == "ManualTumble" && tumble)
+			if (across) columns = -columns
+			if (along) lines = -lines
+		}
+		if (c[9] == "none") { bad += $9 != "none"; next }
+		x0 = clip(c[9] + columns, size[1]); x1 = clip(c[11] + columns, size[1])
+		y0 = clip(c[10] + lines, size[2]); y1 = clip(c[12] + lines, size[2])
+		want = x0 < x1 && y0 < y1 ? x0 " " y0 " " x1 " " y1 : "none"
+		got = $9 == "none" ? "none" : $9 " " $10 " " $11 " " $12
+		if (want != got) {
+			printf "page %d: ink %s, not %s\n", $1, got, want
+			bad++
+		}
+	    }
+	    END { exit bad != 0 }' "$pages.c" "$pages.m"
+}
+
 # Compares the two outputs of every job.
 while read -r mine theirs queue file size options; do
 	what="$queue $file $options"
@@ -292,10 +404,6 @@ while read -r mine theirs queue file size options; do
 		}
 	done
 	r=$tmp/reports/$mine
-	documents=$(report "$tmp/printed/$mine.prn" "$r.m")
-	[ "$documents" -eq "$(report "$tmp/printed/$theirs.prn" "$r.c")" ] ||
-	    { fail "$what: not the same number of documents"; continue; }
-	cmp -s "$r.m.jcl" "$r.c.jcl" || { fail "$what: not the same JCL"; continue; }
 	# The server's copy of the queue's PPD, whose defaults the server may have
 	# set.
 	ppd=$tmp/ppd/$queue.ppd
@@ -303,6 +411,26 @@ while read -r mine theirs queue file size options; do
 	[ "$queue" != dots ] || queue_default=3300
 	dots=$(job_dots "$ppd" "$options" "$queue_default")
 	[ "$size" != unchanged ] || dots=unchanged
+	# What a driverless printer was asked to do with the pages.
+	[ ! -e "$tmp/printed/$mine.settings" ] ||
+	    cmp -s "$tmp/printed/$mine.settings" "$tmp/printed/$theirs.settings" ||
+	    { fail "$what: not the same settings on the printer"
+	    diff "$tmp/printed/$theirs.settings" "$tmp/printed/$mine.settings"; continue; }
+	case $(head -c 4 "$tmp/printed/$mine.prn") in
+	RaS2|RaS3|UNIR)
+		if same_raster "$ppd" "$dots" "$tmp/printed/$theirs.prn" \
+		    "$tmp/printed/$mine.prn" "$r" >"$r.raster" 2>&1; then
+			passed=$((passed + 1))
+		else
+			fail "$what: the raster differs on the printer"
+			head -n 5 "$r.raster"
+		fi
+		continue ;;
+	esac
+	documents=$(report "$tmp/printed/$mine.prn" "$r.m")
+	[ "$documents" -eq "$(report "$tmp/printed/$theirs.prn" "$r.c")" ] ||
+	    { fail "$what: not the same number of documents"; continue; }
+	cmp -s "$r.m.jcl" "$r.c.jcl" || { fail "$what: not the same JCL"; continue; }
 	for n in $(seq "$documents"); do
 		shifts "$ppd" "$size" "$r.c.$n" >"$r.shifts"
 		[ "$dots" != unchanged ] ||
@@ -332,6 +460,14 @@ while read -r id queue expected; do
 done <"$tmp/failing"
 
 check_calibrations
+# A driverless printer's or a raster driver's calibration page completed,
+# its page moved by the queue's filter.
+while read -r id queue; do
+	grep -a -q "\[Job $id\] Job completed\." "$tmp/log/error_log" &&
+	    grep -a -q -E "\[Job $id\] morvane-(pdf|raster): pages moved: 1$" \
+	    "$tmp/log/error_log" && passed=$((passed + 1)) ||
+	    fail "calibration page of $queue: job $id did not complete, moved"
+done <"$tmp/driverless-calibrations"
 [ -z "$(ls "$tmp/spool/tmp" | grep morvane)" ] ||
     fail "the filter left a temporary folder in the spool"
 stop_cupsd || fail "a job's program lived on after cupsd stopped"
