@@ -9,7 +9,7 @@
 #include <qpdf/qpdf-c.h>
 
 #include "log.h"
-#include "move.h"
+#include "pdf_move.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #ifndef MORVANE_STREAM_H
 #define MORVANE_STREAM_H
 
-#include "move.h"
+#include "raster_move.h"
 #include "page_shift.h"
 
 // Where the job comes from and goes to, and how its pages are moved.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A PDF page moved on its sheet.
-#include "move.h"
+#include "pdf_move.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A raster page moved on its sheet.
-#include "move.h"
+#include "raster_move.h"
 
 #include <cmath>
 #include <cstring>
@@ -54,22 +54,21 @@ void move_bits(const unsigned char *in, long length, long bits,
 
 bool read_layout(const cups_page_header2_t *h, raster_layout *layout)
 {
-	unsigned colors = h->cupsBitsPerColor == 0 ? 0 :
-	    h->cupsBitsPerPixel / h->cupsBitsPerColor;
-	bool chunked = h->cupsColorOrder == CUPS_ORDER_CHUNKED || colors <= 1;
-	unsigned segments = h->cupsColorOrder == CUPS_ORDER_BANDED && !chunked ?
-	    colors : 1;
+	// Bands and planes hold one color each, of cupsNumColors.
+	bool chunked = h->cupsColorOrder == CUPS_ORDER_CHUNKED;
+	unsigned colors = chunked ? 1 : h->cupsNumColors;
 	unsigned unit = chunked ? h->cupsBitsPerPixel : h->cupsBitsPerColor;
+	bool banded = h->cupsColorOrder == CUPS_ORDER_BANDED;
 	unsigned long long bits = (unsigned long long)h->cupsWidth * unit;
-	unsigned long long bytes = (bits + 7) / 8 * segments;
-	*layout = {.bytes_per_line = h->cupsBytesPerLine, .segments = segments,
-	    .segment_bytes = (unsigned)((bits + 7) / 8), .unit_bits = unit,
-	    .lines = h->cupsHeight,
-	    .planes = h->cupsColorOrder == CUPS_ORDER_PLANAR && !chunked ?
-	        colors : 1,
+	unsigned long long segment = (bits + 7) / 8;
+	*layout = {.bytes_per_line = h->cupsBytesPerLine,
+	    .segments = banded ? colors : 1, .segment_bytes = (unsigned)segment,
+	    .unit_bits = unit, .lines = h->cupsHeight,
+	    .planes = h->cupsColorOrder == CUPS_ORDER_PLANAR ? colors : 1,
 	    .white = (unsigned char)(additive(h->cupsColorSpace) ? 0xff : 0)};
-	return unit != 0 && unit <= 64 && h->cupsBytesPerLine != 0 &&
-	    bytes <= h->cupsBytesPerLine;
+	return unit != 0 && unit <= 64 && colors != 0 && colors <= 16 &&
+	    h->cupsBytesPerLine != 0 &&
+	    segment * layout->segments <= h->cupsBytesPerLine;
 }
 
 back_side read_back_side(const char *value)

@@ -2,8 +2,8 @@
 // A raster page moved on its sheet: how far, in the raster's own pixels
 // and lines, and each line of it moved across. What is moved off the page
 // is cut; what is moved in is white.
-#ifndef MORVANE_MOVE_H
-#define MORVANE_MOVE_H
+#ifndef MORVANE_RASTER_MOVE_H
+#define MORVANE_RASTER_MOVE_H
 
 #include <cups/raster.h>
 
@@ -23,7 +23,7 @@ struct raster_layout {
 
 // The layout of a page with this header. Returns false where the header
 // describes no page that can be moved: its line is not as long as its
-// pixels need.
+// pixels need, or its bands or planes have no number of colors.
 bool read_layout(const cups_page_header2_t *h, raster_layout *layout);
 
 // How the printer turns the back side of a sheet, as the PPD's

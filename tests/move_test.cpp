@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: MIT
+// The moves of a page on its sheet: a raster's lines, in pixels of every
+// depth and layout, and a PDF page's content, in its own turned space.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pdf_move.h"
+#include "raster_move.h"
+
+namespace {
+
+cups_page_header2_t header(unsigned width, unsigned bits_per_color,
+    unsigned colors, cups_order_t order, cups_cspace_t space)
+{
+	cups_page_header2_t h;
+	memset(&h, 0, sizeof h);
+	h.cupsWidth = width;
+	h.cupsHeight = 10;
+	h.cupsBitsPerColor = bits_per_color;
+	h.cupsBitsPerPixel = order == CUPS_ORDER_CHUNKED ?
+	    bits_per_color * colors : bits_per_color;
+	h.cupsColorOrder = order;
+	h.cupsColorSpace = space;
+	unsigned segment = order == CUPS_ORDER_CHUNKED ?
+	    (width * bits_per_color * colors + 7) / 8 :
+	    (width * bits_per_color + 7) / 8;
+	h.cupsBytesPerLine = order == CUPS_ORDER_BANDED ? segment * colors : segment;
+	h.cupsNumColors = colors;
+	h.HWResolution[0] = 300;
+	h.HWResolution[1] = 600;
+	return h;
+}
+
+std::string bits(const std::vector<unsigned char> &line)
+{
+	std::string text;
+	for (unsigned char byte : line)
+		for (int bit = 7; bit >= 0; bit--)
+			text += (byte >> bit & 1) ? '1' : '0';
+	return text;
+}
+
+std::vector<unsigned char> from_bits(const std::string &text)
+{
+	std::vector<unsigned char> line(text.size() / 8);
+	for (size_t i = 0; i < text.size(); i++)
+		if (text[i] == '1')
+			line[i / 8] |= (unsigned char)(0x80 >> i % 8);
+	return line;
+}
+
+}
+
+TEST(move_line, moves_every_depth_and_layout_and_whitens_what_comes_in)
+{
+	const struct {
+		const char *what;
+		cups_page_header2_t h;
+		long columns;
+		std::string in;
+		std::string out;
+	} cases[] = {
+		// 1-bit black: a pixel a bit, ink is 1, white is 0.
+		{"1 bit right", header(16, 1, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K), 3,
+		    "1100000000000011", "0001100000000000"},
+		{"1 bit left", header(16, 1, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K), -3,
+		    "1100000000000011", "0000000000011000"},
+		{"1 bit by bytes", header(16, 1, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K),
+		    8, "1010101100000000", "0000000010101011"},
+		// 1-bit white: white is 1, so what comes in is 1.
+		{"1 bit sW", header(16, 1, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_SW), 2,
+		    "0011111111111110", "1100111111111111"},
+		// 2 and 4 bits a pixel: whole pixels move.
+		{"2 bits", header(8, 2, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K), 1,
+		    "0110110000000011", "0001101100000000"},
+		{"4 bits", header(4, 4, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K), -1,
+		    "1001000000001111", "0000000011110000"},
+		// 8 bits: gray, white 0xff.
+		{"8 bits gray", header(2, 8, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_SW), 1,
+		    "0000000110000000", "1111111100000001"},
+		// 24 bits: RGB pixels of three bytes.
+		{"24 bits", header(2, 8, 3, CUPS_ORDER_CHUNKED, CUPS_CSPACE_SRGB), -1,
+		    "000000010000001000000011111111111111111111111111",
+		    "111111111111111111111111111111111111111111111111"},
+		{"16 bits a color", header(1, 16, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K),
+		    0, "1000000000000001", "1000000000000001"},
+		// Bands: each color's band moves on its own.
+		{"banded CMY", header(8, 1, 3, CUPS_ORDER_BANDED, CUPS_CSPACE_CMY), 1,
+		    "100000011000000010000001", "010000000100000001000000"},
+		// A move past the page leaves it white.
+		{"cut whole", header(16, 1, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K), 40,
+		    "1111111111111111", "0000000000000000"},
+	};
+	for (const auto &c : cases) {
+		raster_layout layout;
+		ASSERT_TRUE(read_layout(&c.h, &layout)) << c.what;
+		std::vector<unsigned char> in = from_bits(c.in);
+		std::vector<unsigned char> out(in.size(), 0x5a);
+		move_line(&layout, c.columns, in.data(), out.data());
+		EXPECT_EQ(bits(out), c.out) << c.what;
+	}
+}
+
+TEST(read_layout, refuses_a_line_too_short_for_its_pixels)
+{
+	cups_page_header2_t h = header(16, 8, 3, CUPS_ORDER_CHUNKED,
+	    CUPS_CSPACE_RGB);
+	raster_layout layout;
+	EXPECT_TRUE(read_layout(&h, &layout));
+	EXPECT_EQ(layout.white, 0xff);
+	h.cupsBytesPerLine = 47;
+	EXPECT_FALSE(read_layout(&h, &layout));
+	h = header(16, 0, 1, CUPS_ORDER_CHUNKED, CUPS_CSPACE_K);
+	EXPECT_FALSE(read_layout(&h, &layout));
+	h = header(16, 8, 4, CUPS_ORDER_PLANAR, CUPS_CSPACE_CMYK);
+	ASSERT_TRUE(read_layout(&h, &layout));
+	EXPECT_EQ(layout.planes, 4u);
+	EXPECT_EQ(layout.white, 0);
+	h.cupsNumColors = 0;
+	EXPECT_FALSE(read_layout(&h, &layout));
+}
+
+TEST(move_for_page, turns_the_move_of_a_back_side_as_the_printer_turns_it)
+{
+	// 0.1 inch right and 0.05 inch up: 30 columns, and 30 lines up at
+	// 600 lines an inch.
+	const double shift[2] = {0.1, 0.05};
+	const struct {
+		back_side back;
+		bool duplex;
+		bool tumble;
+		long page;
+		long columns;
+		long lines;
+	} cases[] = {
+		{back_normal, true, false, 2, 30, -30},
+		{back_rotated, false, false, 2, 30, -30},
+		{back_rotated, true, false, 1, 30, -30},
+		{back_rotated, true, false, 2, -30, 30},
+		{back_rotated, true, true, 2, 30, -30},
+		{back_flipped, true, false, 2, 30, 30},
+		{back_flipped, true, true, 4, -30, -30},
+		{back_manual_tumble, true, true, 2, -30, 30},
+		{back_manual_tumble, true, false, 2, 30, -30},
+	};
+	for (const auto &c : cases) {
+		cups_page_header2_t h = header(8, 8, 1, CUPS_ORDER_CHUNKED,
+		    CUPS_CSPACE_SW);
+		h.Duplex = c.duplex ? CUPS_TRUE : CUPS_FALSE;
+		h.Tumble = c.tumble ? CUPS_TRUE : CUPS_FALSE;
+		raster_move move = move_for_page(&h, c.back, c.page, shift);
+		EXPECT_EQ(move.columns, c.columns) << c.back << " page " << c.page;
+		EXPECT_EQ(move.lines, c.lines) << c.back << " page " << c.page;
+	}
+	EXPECT_EQ(read_back_side("Rotated"), back_rotated);
+	EXPECT_EQ(read_back_side("flipped"), back_flipped);
+	EXPECT_EQ(read_back_side("ManualTumble"), back_manual_tumble);
+	EXPECT_EQ(read_back_side("Sideways"), back_normal);
+	EXPECT_EQ(read_back_side(""), back_normal);
+}
+
+TEST(page_move, moves_the_content_as_the_sheet_has_the_page)
+{
+	// 1 inch right and 0.5 inch up on the sheet.
+	const double shift[2] = {1, 0.5};
+	const struct {
+		pdf_page page;
+		float paper[2];
+		double move[2];
+	} cases[] = {
+		{{{0, 0, 612, 792}, 0, 1}, {612, 792}, {72, 36}},
+		{{{0, 0, 792, 612}, 90, 1}, {612, 792}, {-36, 72}},
+		{{{0, 0, 612, 792}, 180, 1}, {612, 792}, {-72, -36}},
+		{{{0, 0, 792, 612}, 270, 1}, {612, 792}, {36, -72}},
+		{{{0, 0, 792, 612}, -90, 1}, {612, 792}, {36, -72}},
+		{{{0, 0, 612, 792}, 450, 1}, {792, 612}, {-36, 72}},
+		// A box that does not start at 0, and one given upside down.
+		{{{100, 50, 712, 842}, 0, 1}, {612, 792}, {72, 36}},
+		{{{612, 792, 0, 0}, 0, 1}, {612, 792}, {72, 36}},
+		// A page of larger units moves by fewer of them.
+		{{{0, 0, 306, 396}, 0, 2}, {612, 792}, {36, 18}},
+	};
+	for (const auto &c : cases) {
+		float paper[2];
+		ASSERT_TRUE(sheet_paper(&c.page, paper));
+		EXPECT_FLOAT_EQ(paper[0], c.paper[0]) << c.page.rotate;
+		EXPECT_FLOAT_EQ(paper[1], c.paper[1]) << c.page.rotate;
+		double move[2];
+		page_move(&c.page, shift, move);
+		EXPECT_DOUBLE_EQ(move[0], c.move[0]) << c.page.rotate;
+		EXPECT_DOUBLE_EQ(move[1], c.move[1]) << c.page.rotate;
+	}
+	const pdf_page empty = {{0, 0, 0, 792}, 0, 1};
+	const pdf_page huge = {{0, 0, 1e300, 792}, 0, 1};
+	float paper[2];
+	EXPECT_FALSE(sheet_paper(&empty, paper));
+	EXPECT_FALSE(sheet_paper(&huge, paper));
+}
