@@ -119,6 +119,7 @@ bool make_lines(raster_ends *ends, const raster_layout *layout)
 {
 	size_t bytes = layout->bytes_per_line;
 	ends->lines.reset((unsigned char *)malloc(3 * bytes));
+	ends->line = ends->moved = ends->white = nullptr;
 	if (!ends->lines)
 		return report_error("cannot hold the raster's lines of %zu bytes:",
 		    bytes);
