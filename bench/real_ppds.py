@@ -27,11 +27,35 @@ PWG = {'letter': 'na_letter_8.5x11in', 'legal': 'na_legal_8.5x14in',
        'envdl': 'iso_dl_110x220mm', 'envc5': 'iso_c5_162x229mm'}
 
 
+def listed_ppds(path):
+    # Any other driver program lists its models, and prints each one's PPD.
+    listing = subprocess.run([path, 'list'], capture_output=True,
+                             check=True).stdout.decode('latin-1')
+    for uri in re.findall(r'^"([^"]+)"', listing, re.M):
+        done = subprocess.run([path, 'cat', uri], capture_output=True)
+        if done.returncode == 0 and done.stdout:
+            yield os.path.basename(path) + ':' + uri, done.stdout
+
+
+def drv_ppds(path):
+    # cups-driverd's drv files, compiled by CUPS's ppdc.
+    with tempfile.TemporaryDirectory() as out:
+        subprocess.run(['ppdc', '-z', '-d', out, path], capture_output=True,
+                       check=True)
+        for name, data in all_ppds([out]):
+            yield path + ':' + os.path.basename(name), data
+
+
 def driver_ppds(driver):
-    # The driver programs are Python that carry an xz archive and an index
-    # of it; loading it once is far faster than asking the program per PPD.
+    # The driver programs of the PPD packages are Python that carry an xz
+    # archive and an index of it; loading it once is far faster than asking
+    # the program per PPD.
     scope = {'__name__': 'driver'}
     path = '/usr/lib/cups/driver/' + driver
+    with open(path, 'rb') as f:
+        if b'python' not in f.readline():
+            yield from listed_ppds(path)
+            return
     exec(compile(open(path).read(), path, 'exec'), scope)
     index = scope['load']()
     archive = lzma.decompress(base64.b64decode(index.pop('ARCHIVE')))
@@ -46,6 +70,8 @@ def all_ppds(sources):
                 for name in sorted(names):
                     if name.endswith(('.ppd', '.ppd.gz')):
                         yield from all_ppds([os.path.join(folder, name)])
+        elif source.endswith('.drv'):
+            yield from drv_ppds(source)
         elif os.path.isfile(source):
             opener = gzip.open if source.endswith('.gz') else open
             with opener(source, 'rb') as f:

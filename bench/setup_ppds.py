@@ -3,20 +3,23 @@
 """Runs morvane-setup --ppd over real PPDs and counts, for each shape of
 their filter lines, how many it accepts and refuses, and why.
 
-Usage: bench/setup_ppds.py SETUP FILTER [--sample N] PPD...
+Usage: bench/setup_ppds.py SETUP FILTERS-FOLDER [--sample N] PPD...
 
-PPD as for bench/real_ppds.py: files, folders, or the driver programs of
-/usr/lib/cups/driver that hold archives of PPDs. The shape is read from
-the PPD's text here, not by morvane-setup:
+PPD as for bench/real_ppds.py: files, folders, cups-driverd's drv files,
+or the driver programs of /usr/lib/cups/driver (the PPD packages' archives,
+or any other that lists its models). The shape is read from the PPD's
+text here, not by morvane-setup:
   A  no filter lines                 D  foomatic-rip writing PJL first
   B  foomatic-rip on PostScript      E  the same at cost 100
   C  foomatic-rip on PDF and on      G  foomatic-rip rendering with
      PostScript, passing it on          ghostscript
-  F  PDF straight to the printer     R  raster only
-  other  any other lines
+  F  PDF straight to the printer     U  PWG or Apple raster straight to it
+  R  a driver of CUPS's raster       fax  a fax queue's
+  PCLm  PCLm alone                   other  any other lines
 cupsfilter checks the chains with CUPS's filters of /usr/lib/cups and the
-FILTER given, in a ServerBin of links made here. A shape of A to G that is
-refused, or an F or R that is accepted, is a failure: the exit status is 1.
+filters built in FILTERS-FOLDER, in a ServerBin of links made here. A shape
+of A to G, F, U or R that is refused, or a fax or PCLm that is accepted,
+is a failure: the exit status is 1.
 """
 import argparse, multiprocessing, os, random, re
 import subprocess, sys, tempfile
@@ -31,26 +34,41 @@ COMMAND = re.compile(r'^\*FoomaticRIPCommandLine:\s*"([^"]*)"', re.M)
 
 def shape(text):
     lines = [re.split(r'\s+', l.strip()) for l in FILTER.findall(text)]
+    programs = [l[-1] for l in lines]
+    if (re.search(r'^\*(cupsFax|cupsIPPFaxOut):\s*True', text, re.M) or
+            re.search(r'^\*ModelName:.* Fax[ "]', text, re.M) or
+            any('fax' in p for p in programs)):
+        return 'fax'
     if not lines:
         return 'A'
-    types = {l[0]: l for l in lines}
+    types = {}
+    for l in lines:
+        types.setdefault(l[0], l)
     ps = types.get('application/vnd.cups-postscript')
-    pdf = types.get('application/vnd.cups-pdf')
+    pdf = types.get('application/vnd.cups-pdf') or types.get('application/pdf')
+    if ps and ps[-1] == 'foomatic-rip':
+        command = COMMAND.search(text)
+        command = command.group(1) if command else ''
+        if re.search(r'\bgs\b', command):
+            return 'G'
+        if pdf:
+            return 'C'
+        if ps[-2] == '100':
+            return 'E'
+        return 'D' if 'PJL' in command.split('cat')[0] else 'B'
+    if ps and ps[-1] != '-':
+        return 'other'
     if pdf and pdf[-1] == '-':
         return 'F'
-    if set(types) == {'application/vnd.cups-raster'}:
+    if any(l[0] in ('image/urf', 'image/pwg-raster') and l[-1] == '-'
+           for l in lines):
+        return 'U'
+    raster = types.get('application/vnd.cups-raster')
+    if raster and raster[-1] != '-':
         return 'R'
-    if not ps or ps[-1] != 'foomatic-rip':
-        return 'other'
-    command = COMMAND.search(text)
-    command = command.group(1) if command else ''
-    if re.search(r'\bgs\b', command):
-        return 'G'
-    if pdf:
-        return 'C'
-    if ps[-2] == '100':
-        return 'E'
-    return 'D' if 'PJL' in command.split('cat')[0] else 'B'
+    if 'application/PCLm' in types:
+        return 'PCLm'
+    return 'other'
 
 
 def run(job):
@@ -71,7 +89,7 @@ def run(job):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('setup')
-    parser.add_argument('filter')
+    parser.add_argument('filters')
     parser.add_argument('--sample', type=int, default=0)
     parser.add_argument('ppds', nargs='+')
     args = parser.parse_args()
@@ -86,10 +104,11 @@ def main():
     for entry in os.listdir('/usr/lib/cups/filter'):
         os.symlink('/usr/lib/cups/filter/' + entry,
                    os.path.join(serverbin, 'filter', entry))
-    target = os.path.join(serverbin, 'filter', 'morvane-filter')
-    if os.path.lexists(target):
-        os.unlink(target)
-    os.symlink(os.path.abspath(args.filter), target)
+    for name in ('morvane-filter', 'morvane-pdf', 'morvane-raster'):
+        target = os.path.join(serverbin, 'filter', name)
+        if os.path.lexists(target):
+            os.unlink(target)
+        os.symlink(os.path.abspath(os.path.join(args.filters, name)), target)
     env = dict(os.environ, CUPS_SERVERBIN=serverbin, TMPDIR=tmp)
     ppds = list(real_ppds.all_ppds(args.ppds))
     if args.sample:
@@ -101,10 +120,11 @@ def main():
             counts[kind, accepted] += 1
             if not accepted:
                 reasons[kind, why] += 1
-            if kind != 'other' and accepted != (kind in 'ABCDEG'):
+            if kind != 'other' and accepted != (kind not in ('fax', 'PCLm')):
                 wrong.append((kind, name, why))
     print('%d PPDs' % len(jobs))
-    for kind in ['A', 'B', 'C', 'D', 'E', 'G', 'F', 'R', 'other']:
+    for kind in ['A', 'B', 'C', 'D', 'E', 'G', 'F', 'U', 'R', 'fax', 'PCLm',
+                 'other']:
         print('%-6s accepted %5d  refused %5d' % (
             kind, counts[kind, True], counts[kind, False]))
     for (kind, why), n in sorted(reasons.items()):

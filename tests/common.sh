@@ -126,3 +126,80 @@ finish() {
 	echo "$passed passed, $failed failed"
 	[ "$failed" -eq 0 ]
 }
+
+# start_avahi FOLDER STAND-IN: ippeveprinter announces itself through
+# Avahi, and will not start without it: a private D-Bus bus in FOLDER/avahi
+# and on it the stand-in, which announces nothing. Both are children that
+# end with the shell, listed in FOLDER/helpers. Sets
+# DBUS_SYSTEM_BUS_ADDRESS; fails when either has not started within 10 s.
+start_avahi() {
+	mkdir "$1/avahi"
+	printf '%s\n' '<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"' \
+	    ' "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">' \
+	    "<busconfig><type>system</type><listen>unix:path=$1/avahi/bus</listen>" \
+	    '<auth>EXTERNAL</auth><policy context="default"><allow user="*"/>' \
+	    '<allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>' \
+	    '</policy></busconfig>' >"$1/avahi/bus.conf"
+	setpriv --pdeathsig TERM dbus-daemon --config-file="$1/avahi/bus.conf" \
+	    --nofork --nopidfile 2>/dev/null &
+	echo $! >>"$1/helpers"
+	wait_for 10 "the private bus" test -S "$1/avahi/bus" || return 1
+	export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$1/avahi/bus"
+	setpriv --pdeathsig TERM /usr/bin/python3 "$2" \
+	    "$DBUS_SYSTEM_BUS_ADDRESS" "$1/avahi/ready" &
+	echo $! >>"$1/helpers"
+	wait_for 10 "the Avahi stand-in" test -e "$1/avahi/ready"
+}
+
+# listening PORT: whether a program listens on the TCP port of 127.0.0.1.
+listening() {
+	grep -q -i ":$(printf %04x "$1") 00000000:0000 0A" /proc/net/tcp
+}
+
+# start_printer FOLDER NAME COMMAND OPTION...: a driverless printer,
+# ippeveprinter with OPTIONs, on a free port of localhost (127.0.0.1 and
+# ::1), that runs COMMAND on each document; a child listed in
+# FOLDER/helpers, its log in FOLDER/log/NAME.log. Sets printer_port; fails
+# when it has not started within 10 s.
+start_printer() {
+	printer_port=$((${printer_port:-$port} + 1))
+	while listening "$printer_port"; do
+		printer_port=$((printer_port + 1))
+	done
+	folder=$1 name=$2 command=$3
+	shift 3
+	mkdir "$folder/$name-spool"
+	setpriv --pdeathsig TERM ippeveprinter -n localhost -p "$printer_port" \
+	    "$@" -c "$command" -d "$folder/$name-spool" "$name" \
+	    >"$folder/log/$name.log" 2>&1 &
+	echo $! >>"$folder/helpers"
+	wait_for 10 "printer $name" listening "$printer_port"
+}
+
+# printer_conf FILE ATTRIBUTE...: the attributes of a driverless printer
+# for ippeveprinter -a, in FILE, with the sides and the papers (Letter,
+# Legal, A4) and their margins, which CUPS asks for with every job.
+# Prints FILE.
+printer_conf() {
+	size() {
+		echo "{MEMBER integer x-dimension $1 MEMBER integer y-dimension $2}"
+	}
+	col() {
+		echo "{MEMBER collection media-size $(size "$1" "$2")" \
+		    "MEMBER integer media-bottom-margin 1270 MEMBER integer media-left-margin 635" \
+		    "MEMBER integer media-right-margin 635 MEMBER integer media-top-margin 1270}"
+	}
+	file=$1
+	shift
+	printf '%s\n' \
+	    'ATTR keyword sides-supported one-sided,two-sided-long-edge,two-sided-short-edge' \
+	    'ATTR keyword media-supported na_letter_8.5x11in,na_legal_8.5x14in,iso_a4_210x297mm' \
+	    "$@" \
+	    "ATTR collection media-size-supported $(size 21590 27940),$(size 21590 35560),$(size 21000 29700)" \
+	    "ATTR collection media-col-database $(col 21590 27940),$(col 21590 35560),$(col 21000 29700)" \
+	    'ATTR integer media-bottom-margin-supported 1270' \
+	    'ATTR integer media-top-margin-supported 1270' \
+	    'ATTR integer media-left-margin-supported 635' \
+	    'ATTR integer media-right-margin-supported 635' >"$file"
+	echo "$file"
+}

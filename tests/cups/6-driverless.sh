@@ -5,30 +5,12 @@
 # (Rotated), and one that takes PWG raster alone. Each has a queue made as
 # an administrator makes it, with lpadmin -m everywhere, set up with one
 # morvane-setup QUEUE DOTS, and its twin of CUPS's own. And a raster
-# driver, CUPS's rastertopwg, with morvane-raster before it. Their jobs go in $tmp/jobs; a driverless printer keeps
-# each document that it prints, and its settings, in $tmp/printed under
-# the job's title, which the runner gives each job of theirs. Sourced by
-# run.sh.
+# driver, CUPS's rastertopwg, with morvane-raster before it. Their jobs go
+# in $tmp/jobs; a driverless printer keeps each document that it prints,
+# and its settings, in $tmp/printed under the job's title, which the runner
+# gives each job of theirs. Sourced by run.sh.
 
-# ippeveprinter announces itself through Avahi: a private bus, and on it a
-# stand-in that announces nothing. Both end with the test.
-mkdir "$tmp/avahi"
-printf '%s\n' '<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"' \
-    ' "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">' \
-    "<busconfig><type>system</type><listen>unix:path=$tmp/avahi/bus</listen>" \
-    '<auth>EXTERNAL</auth><policy context="default"><allow user="*"/>' \
-    '<allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>' \
-    '</policy></busconfig>' >"$tmp/avahi/bus.conf"
-setpriv --pdeathsig TERM dbus-daemon --config-file="$tmp/avahi/bus.conf" \
-    --nofork --nopidfile 2>/dev/null &
-echo $! >>"$tmp/helpers"
-wait_for 10 "the private bus" test -S "$tmp/avahi/bus" || fail "no private bus"
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$tmp/avahi/bus"
-setpriv --pdeathsig TERM /usr/bin/python3 "$cases/avahi-stand-in.py" \
-    "$DBUS_SYSTEM_BUS_ADDRESS" "$tmp/avahi/ready" &
-echo $! >>"$tmp/helpers"
-wait_for 10 "the Avahi stand-in" test -e "$tmp/avahi/ready" ||
-    fail "no Avahi stand-in"
+start_avahi "$tmp" "$cases/avahi-stand-in.py" || fail "no Avahi stand-in"
 
 # What a driverless printer does with a job: keeps the document, and the
 # settings that the job asked for, under its title.
@@ -37,30 +19,15 @@ printf '%s\n' '#!/bin/sh' "cp \"\$1\" \"$tmp/printed/ipp-\$IPP_JOB_NAME.prn\"" \
     >"$tmp/ipp-print"
 chmod 755 "$tmp/ipp-print"
 : >"$tmp/driverless"
-sides='ATTR keyword sides-supported one-sided,two-sided-long-edge,two-sided-short-edge'
-media='ATTR keyword media-supported na_letter_8.5x11in,na_legal_8.5x14in,iso_a4_210x297mm'
-listening() {
-	grep -q -i ":$(printf %04x "$1") 00000000:0000 0A" /proc/net/tcp
-}
-# driverless NAME OPTION...: a printer of ippeveprinter's OPTIONs, on a
-# free port of localhost, and its queues NAME and NAME-cups, with the PPD
-# that the server makes for it.
+# driverless NAME OPTION...: a printer of ippeveprinter's OPTIONs and its
+# queues NAME and NAME-cups, with the PPD that the server makes for it.
 driverless() {
 	name=$1
 	shift
-	port=$((port + 1))
-	while listening "$port"; do
-		port=$((port + 1))
-	done
-	mkdir "$tmp/$name-spool"
-	setpriv --pdeathsig TERM ippeveprinter -n localhost -p "$port" "$@" \
-	    -c "$tmp/ipp-print" -d "$tmp/$name-spool" "$name" \
-	    >"$tmp/log/$name.log" 2>&1 &
-	echo $! >>"$tmp/helpers"
-	wait_for 10 "printer $name" listening "$port" ||
+	start_printer "$tmp" "$name" "$tmp/ipp-print" "$@" ||
 	    { fail "printer $name did not start"; return; }
 	for twin in "$name" "$name-cups"; do
-		lpadmin -p "$twin" -E -v "ipp://localhost:$port/ipp/print" \
+		lpadmin -p "$twin" -E -v "ipp://localhost:$printer_port/ipp/print" \
 		    -m everywhere 2>"$tmp/err" ||
 		    fail "queue $twin: $(cat "$tmp/err")"
 		wait_for 10 "the PPD of $twin" test -s "$tmp/ppd/$twin.ppd" ||
@@ -68,33 +35,11 @@ driverless() {
 	done
 	echo "$name" >>"$tmp/driverless"
 }
-# conf FILE ATTRIBUTE...: the attributes of a printer, in a file, with
-# its papers and their margins, which CUPS asks for with every job.
-size() {
-	echo "{MEMBER integer x-dimension $1 MEMBER integer y-dimension $2}"
-}
-col() {
-	echo "{MEMBER collection media-size $(size "$1" "$2")" \
-	    "MEMBER integer media-bottom-margin 1270 MEMBER integer media-left-margin 635" \
-	    "MEMBER integer media-right-margin 635 MEMBER integer media-top-margin 1270}"
-}
-conf() {
-	file=$tmp/$1.conf
-	shift
-	printf '%s\n' "$sides" "$media" "$@" \
-	    "ATTR collection media-size-supported $(size 21590 27940),$(size 21590 35560),$(size 21000 29700)" \
-	    "ATTR collection media-col-database $(col 21590 27940),$(col 21590 35560),$(col 21000 29700)" \
-	    'ATTR integer media-bottom-margin-supported 1270' \
-	    'ATTR integer media-top-margin-supported 1270' \
-	    'ATTR integer media-left-margin-supported 635' \
-	    'ATTR integer media-right-margin-supported 635' >"$file"
-	echo "$file"
-}
 driverless pdf-printer -f application/pdf -2
-driverless urf-printer -a "$(conf urf 'ATTR keyword media-default iso_a4_210x297mm' \
+driverless urf-printer -a "$(printer_conf "$tmp/urf.conf" 'ATTR keyword media-default iso_a4_210x297mm' \
     'ATTR mimeMediaType document-format-supported image/urf' \
     'ATTR keyword urf-supported V1.4,CP1,PQ4,RS300,W8,SRGB24,DM3')"
-driverless pwg-printer -a "$(conf pwg 'ATTR keyword media-default na_letter_8.5x11in' \
+driverless pwg-printer -a "$(printer_conf "$tmp/pwg.conf" 'ATTR keyword media-default na_letter_8.5x11in' \
     'ATTR mimeMediaType document-format-supported image/pwg-raster' \
     'ATTR resolution pwg-raster-document-resolution-supported 300dpi' \
     'ATTR keyword pwg-raster-document-type-supported sgray_8,srgb_8' \
@@ -131,7 +76,7 @@ for run in "pdf-printer 3200|morvane-pdf now runs after CUPS's filters, with ver
 done
 # A temporary queue, which CUPS makes for a printer that it finds and
 # deletes with its PPD, is refused.
-ipptool -q -d name=temporary -d "device=ipp://localhost:$port/ipp/print" \
+ipptool -q -d name=temporary -d "device=ipp://localhost:$printer_port/ipp/print" \
     "ipp://$CUPS_SERVER/" cups-create-local-printer.test ||
     fail "no temporary queue"
 wait_for 10 "the PPD of the temporary queue" test -s "$tmp/ppd/temporary.ppd" ||
