@@ -4,6 +4,7 @@
 
 #include "folder.h"
 #include "log.h"
+#include "run.h"
 
 bool start_shifts(page_shifts *s, char *const *args, const char *program)
 {
@@ -54,4 +55,24 @@ void end_shifts(const page_shifts *s)
 {
 	if (s->run.folder[0] != '\0')
 		remove_folder(s->run.folder);
+}
+
+int run_page_filter(int argc, char *argv[], const char *program,
+    page_printer print)
+{
+	if (argc != 6 && argc != 7) {
+		report_error("usage: %s job user title copies options [file]",
+		    program);
+		return 1;
+	}
+	if (!start_filter(argc == 6))
+		return 1;
+	page_shifts shifts;
+	shifts.run = {.args = argv, .folder = "",
+	    .morvane = setting("MORVANE", "morvane"),
+	    .pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH)};
+	bool ok = start_shifts(&shifts, argv, program) &&
+	    print(&shifts, argc == 7 ? argv[6] : nullptr);
+	end_shifts(&shifts);
+	return ok ? 0 : 1;
 }

@@ -44,4 +44,14 @@ bool shift_for_page(page_shifts *s, const float size[2], double shift[2]);
 // Removes the job's folder.
 void end_shifts(const page_shifts *s);
 
+// A filter that moves the pages itself: checks its arguments (job user
+// title copies options [file]), starts as a filter does, reads the PPD and
+// the options, and has print print the job, from the file, or from
+// standard input where file is null; removes the job's folder. program is
+// the filter's name, for the usage line and the folder. Returns the exit
+// status.
+using page_printer = bool (*)(page_shifts *shifts, const char *file);
+int run_page_filter(int argc, char *argv[], const char *program,
+    page_printer print);
+
 #endif

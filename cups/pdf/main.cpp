@@ -16,7 +16,6 @@
 #include "document.h"
 #include "folder.h"
 #include "log.h"
-#include "run.h"
 
 const log_style program_log = {.error = "\nERROR: morvane-pdf: ",
     .debug = "DEBUG: morvane-pdf: "};
@@ -58,19 +57,5 @@ static bool print(page_shifts *shifts, const char *file)
 
 int main(int argc, char *argv[])
 {
-	if (argc != 6 && argc != 7) {
-		report_error("usage: morvane-pdf job user title copies options "
-		    "[file]");
-		return 1;
-	}
-	if (!start_filter(argc == 6))
-		return 1;
-	page_shifts shifts;
-	shifts.run = {.args = argv, .folder = "",
-	    .morvane = setting("MORVANE", "morvane"),
-	    .pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH)};
-	bool ok = start_shifts(&shifts, argv, "morvane-pdf") &&
-	    print(&shifts, argc == 7 ? argv[6] : nullptr);
-	end_shifts(&shifts);
-	return ok ? 0 : 1;
+	return run_page_filter(argc, argv, "morvane-pdf", print);
 }

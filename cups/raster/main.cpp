@@ -13,9 +13,7 @@
 #include <unistd.h>
 
 #include "copy.h"
-#include "folder.h"
 #include "log.h"
-#include "run.h"
 #include "stream.h"
 
 const log_style program_log = {.error = "\nERROR: morvane-raster: ",
@@ -23,35 +21,21 @@ const log_style program_log = {.error = "\nERROR: morvane-raster: ",
 
 // Moves the job's pages, or passes the job unchanged where it has no
 // value. Returns false after the error line.
-static bool print(page_shifts *shifts, int in)
+static bool print(page_shifts *shifts, const char *file)
 {
-	if (!shifts_pages(shifts))
-		return copy_all(in, STDOUT_FILENO, "the raster", "standard output");
+	int in = STDIN_FILENO;
+	if (file != nullptr && (in = open(file, O_RDONLY | O_CLOEXEC)) < 0)
+		return report_error("cannot open %s:", file);
 	const raster_job j = {.in = in, .out = STDOUT_FILENO, .shifts = shifts,
 	    .back = read_back_side(shifts->setup.back_side)};
-	return move_raster(&j);
+	bool ok = shifts_pages(shifts) ? move_raster(&j) :
+	    copy_all(in, STDOUT_FILENO, "the raster", "standard output");
+	if (in != STDIN_FILENO)
+		close(in);
+	return ok;
 }
 
 int main(int argc, char *argv[])
 {
-	if (argc != 6 && argc != 7) {
-		report_error("usage: morvane-raster job user title copies "
-		    "options [file]");
-		return 1;
-	}
-	if (!start_filter(argc == 6))
-		return 1;
-	int in = STDIN_FILENO;
-	if (argc == 7 && (in = open(argv[6], O_RDONLY | O_CLOEXEC)) < 0) {
-		report_error("cannot open %s:", argv[6]);
-		return 1;
-	}
-	page_shifts shifts;
-	shifts.run = {.args = argv, .folder = "",
-	    .morvane = setting("MORVANE", "morvane"),
-	    .pstops = setting("MORVANE_PSTOPS", PSTOPS_PATH)};
-	bool ok = start_shifts(&shifts, argv, "morvane-raster") &&
-	    print(&shifts, in);
-	end_shifts(&shifts);
-	return ok ? 0 : 1;
+	return run_page_filter(argc, argv, "morvane-raster", print);
 }

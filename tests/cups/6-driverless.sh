@@ -108,3 +108,43 @@ for queue in pdf-printer urf-printer pwg-printer raster-driver; do
 	*) fail "morvane-setup --calibrate $queue: $said" ;;
 	esac
 done
+
+# morvane-pdf and morvane-raster run directly. Each row: the filter, the
+# PPD, the job's options and its file ("-": standard input, which is the
+# PDF job); the one line expected on standard error with status 1 and no
+# output (a pattern: libqpdf words its own failures), or "=" for the job
+# passed unchanged with status 0.
+{ grep -v '^\*MorvaneVerticalDots' "$here/ppd/a4.ppd"
+    echo '*MorvaneVerticalDots: "3400"'; } >"$tmp/direct.ppd"
+grep -v '^\*MorvaneVerticalDots' "$here/ppd/a4.ppd" >"$tmp/no-value.ppd"
+printf 'garbage!' >"$tmp/garbage"
+: >"$tmp/empty"
+while IFS='|' read -r name program ppd options file expected; do
+	input=$tmp/job.pdf
+	[ "$file" = - ] || input=$tmp/$file
+	set -- "$bin/filter/$program" 1 user title 1 "$options"
+	[ "$file" = - ] || set -- "$@" "$tmp/$file"
+	PPD=$tmp/$ppd TMPDIR=$tmp/filter-tmp "$@" <"$tmp/job.pdf" \
+	    >"$tmp/out" 2>"$tmp/err"
+	status=$?
+	if [ "$expected" = = ]; then
+		[ "$status" -eq 0 ] && cmp -s "$tmp/out" "$input" &&
+		    ! grep -q ERROR "$tmp/err"
+	else
+		[ "$status" -eq 1 ] && [ ! -s "$tmp/out" ] &&
+		    case $(grep -v '^DEBUG' "$tmp/err" | tr -d '\n') in
+		    "ERROR: $program: "$expected) true ;;
+		    *) false ;;
+		    esac
+	fi && passed=$((passed + 1)) ||
+	    { fail "direct $name: status $status"; cat "$tmp/err"; }
+done <<ROWS
+no-value-pdf|morvane-pdf|no-value.ppd||-|=
+no-value-raster|morvane-raster|no-value.ppd||garbage|=
+not-raster|morvane-raster|direct.ppd||garbage|the job is not CUPS, PWG or Apple raster
+no-raster|morvane-raster|direct.ppd||empty|the job holds no raster: 0 bytes
+not-pdf|morvane-pdf|direct.ppd||garbage|cannot read the PDF: $tmp/garbage: *
+off-the-sheet|morvane-pdf|direct.ppd|morvane-vertical-dots=99999|-|the job's option morvane-vertical-dots "99999" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+not-a-number|morvane-raster|direct.ppd|morvane-vertical-dots=abc|garbage|the job's option morvane-vertical-dots "abc" is not a number
+no-such-file|morvane-raster|direct.ppd||none|cannot open $tmp/none: No such file or directory
+ROWS
