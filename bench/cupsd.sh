@@ -35,25 +35,14 @@ printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 1' '%%EndComments' '%%Page: 1 1' \
     '%%EOF' >"$tmp/job.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps"
 
-# time_job QUEUE: the milliseconds from lp to "Job completed." of its job.
-time_job() {
-	start=$(date +%s%N)
-	request=$(lp -d "$1" ${BENCH_OPTIONS:-} "$tmp/job.pdf")
-	id=${request#*"$1"-} id=${id%% *}
-	until grep -a -q "\[Job $id\] Job \(completed\|stopped\)" "$tmp/log/error_log"; do
-		sleep 0.005
-	done
-	grep -a -q "\[Job $id\] Job completed\." "$tmp/log/error_log" ||
-	    { echo "job $id on $1 failed" >&2; exit 1; }
-	echo $((($(date +%s%N) - start) / 1000000))
-}
-time_job morvane >/dev/null
-time_job cups >/dev/null
+job=$tmp/job.pdf
+. "$here/jobs.sh"
+time_job morvane ${BENCH_OPTIONS:-} >/dev/null
+time_job cups ${BENCH_OPTIONS:-} >/dev/null
 for i in $(seq "$runs"); do
-	time_job morvane >>"$tmp/morvane.ms"
-	time_job cups >>"$tmp/cups.ms"
+	time_job morvane ${BENCH_OPTIONS:-} >>"$tmp/morvane.ms"
+	time_job cups ${BENCH_OPTIONS:-} >>"$tmp/cups.ms"
 done
-median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 m=$(median "$tmp/morvane.ms") c=$(median "$tmp/cups.ms")
 echo "one-page PDF job${BENCH_OPTIONS:+ ($BENCH_OPTIONS)}, submission to completion, median of $runs:"
 echo "  morvane queue: $m ms"

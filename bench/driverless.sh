@@ -32,13 +32,15 @@ chmod 755 "$tmp/discard"
 
 # queues NAME OPTION...: the printer and its two queues, NAME set up.
 queues() {
-	start_printer "$tmp" "$1" "$tmp/discard" "$@"
-	for queue in "$1" "$1-cups"; do
+	name=$1
+	shift
+	start_printer "$tmp" "$name" "$tmp/discard" "$@"
+	for queue in "$name" "$name-cups"; do
 		lpadmin -p "$queue" -E -v "ipp://localhost:$printer_port/ipp/print" \
 		    -m everywhere 2>/dev/null
 		wait_for 10 "the PPD of $queue" test -s "$tmp/ppd/$queue.ppd"
 	done
-	"$build/morvane-setup" "$1" 3400 >/dev/null
+	"$build/morvane-setup" "$name" 3400 >/dev/null
 }
 queues pdf -f application/pdf
 queues urf -a "$(printer_conf "$tmp/urf.conf" \
@@ -60,19 +62,8 @@ queues urf -a "$(printer_conf "$tmp/urf.conf" \
 } >"$tmp/job.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps"
 
-# time_job QUEUE: the milliseconds from lp to "Job completed." of its job.
-time_job() {
-	start=$(date +%s%N)
-	request=$(lp -d "$1" "$tmp/job.pdf")
-	id=${request#*"$1"-} id=${id%% *}
-	until grep -a -q "\[Job $id\] Job \(completed\|stopped\)" "$tmp/log/error_log"; do
-		sleep 0.005
-	done
-	grep -a -q "\[Job $id\] Job completed\." "$tmp/log/error_log" ||
-	    { echo "job $id on $1 failed" >&2; exit 1; }
-	echo $((($(date +%s%N) - start) / 1000000))
-}
-median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+job=$tmp/job.pdf
+. "$here/jobs.sh"
 echo "20-page PDF job, submission to completion, median of $runs:"
 for run in pdf:1.10 urf:1.15; do
 	printer=${run%:*}

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "lines.h"
 #include "pdf_move.h"
 #include "raster_move.h"
 
@@ -198,4 +199,51 @@ TEST(page_move, moves_the_content_as_the_sheet_has_the_page)
 	float paper[2];
 	EXPECT_FALSE(sheet_paper(&empty, paper));
 	EXPECT_FALSE(sheet_paper(&huge, paper));
+}
+
+TEST(runs, decode_what_they_encode_and_read_the_fill_of_a_line)
+{
+	const struct {
+		const char *what;
+		line_format f;
+		std::vector<unsigned char> line;
+		std::vector<unsigned char> runs;
+	} cases[] = {
+		{"one byte alone", {.bytes = 1, .unit = 1, .white = 0xff}, {7},
+		    {0, 7}},
+		{"a repeat, then bytes as they are", {.bytes = 6, .unit = 1,
+		    .white = 0xff}, {5, 5, 5, 1, 2, 3}, {2, 5, 254, 1, 2, 3}},
+		{"pixels of three bytes", {.bytes = 9, .unit = 3, .white = 0xff},
+		    {1, 2, 3, 1, 2, 3, 9, 9, 9}, {1, 1, 2, 3, 0, 9, 9, 9}},
+	};
+	for (const auto &c : cases) {
+		std::vector<unsigned char> runs(runs_room(&c.f));
+		runs.resize(encode_runs(&c.f, c.line.data(), runs.data()));
+		EXPECT_EQ(runs, c.runs) << c.what;
+		std::vector<unsigned char> line(c.f.bytes);
+		EXPECT_EQ(decode_runs(&c.f, runs.data(), runs.size(), line.data()),
+		    runs.size()) << c.what;
+		EXPECT_EQ(line, c.line) << c.what;
+		// Cut short, the runs are no line.
+		EXPECT_EQ(decode_runs(&c.f, runs.data(), runs.size() - 1,
+		    line.data()), 0u) << c.what;
+	}
+	// Long runs: 300 white bytes and 200 bytes that differ, and back.
+	const line_format f = {.bytes = 500, .unit = 1, .white = 0};
+	std::vector<unsigned char> line(500, 0), back(500, 1);
+	for (int i = 300; i < 500; i++)
+		line[i] = (unsigned char)(i % 2 ? i : 255 - i % 7);
+	std::vector<unsigned char> runs(runs_room(&f));
+	size_t length = encode_runs(&f, line.data(), runs.data());
+	EXPECT_EQ(decode_runs(&f, runs.data(), length, back.data()), length);
+	EXPECT_EQ(back, line);
+	// 128 fills the rest of the line with white; a run past the line's
+	// end is refused.
+	const unsigned char fill[] = {1, 9, 128};
+	EXPECT_EQ(decode_runs(&f, fill, 3, back.data()), 3u);
+	EXPECT_EQ(back[1], 9);
+	EXPECT_EQ(back[2], 0);
+	EXPECT_EQ(back[499], 0);
+	const unsigned char over[] = {127, 1, 127, 1, 127, 1, 127, 1, 127, 1};
+	EXPECT_EQ(decode_runs(&f, over, sizeof over, back.data()), 0u);
 }

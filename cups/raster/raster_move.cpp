@@ -33,10 +33,31 @@ unsigned char byte_at(const unsigned char *segment, long length, long index,
 	return index >= 0 && index < length ? segment[index] : white;
 }
 
+// Moves a segment of length bytes by whole bytes, rightwards where
+// positive.
+void move_bytes(const unsigned char *in, long length, long bytes,
+    unsigned char white, unsigned char *out)
+{
+	long kept = length - (bytes < 0 ? -bytes : bytes);
+	if (kept <= 0) {
+		memset(out, white, (size_t)length);
+	} else if (bytes >= 0) {
+		memset(out, white, (size_t)bytes);
+		memcpy(out + bytes, in, (size_t)kept);
+	} else {
+		memcpy(out, in - bytes, (size_t)kept);
+		memset(out + kept, white, (size_t)-bytes);
+	}
+}
+
 // Moves a segment of length bytes by bits, rightwards where positive.
 void move_bits(const unsigned char *in, long length, long bits,
     unsigned char white, unsigned char *out)
 {
+	if (bits % 8 == 0) {
+		move_bytes(in, length, bits / 8, white, out);
+		return;
+	}
 	long bytes = bits >= 0 ? bits / 8 : -((-bits + 7) / 8);
 	int rest = (int)(bits - bytes * 8);
 	for (long i = 0; i < length; i++) {

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "compressed.h"
 #include "log.h"
 #include "run.h"
 
@@ -18,7 +19,7 @@ namespace {
 // libcups before the rest.
 struct peeked_input {
 	int fd;
-	unsigned char start[12];
+	unsigned char start[16];
 	size_t length;
 	size_t given;
 };
@@ -72,25 +73,13 @@ bool peek(peeked_input *input)
 	    report_error("the job holds no raster: %zu bytes", input->length);
 }
 
-// The format to write, the one read: Apple raster, PWG raster (version 2
-// of CUPS raster with the class "PwgRaster"), version 3 of CUPS raster
-// (not compressed), or else compressed CUPS raster. Apple raster names its
-// page count once, before the first page; libcups writes it from the
-// first page's header.
-cups_mode_t output_mode(const peeked_input *input,
-    const cups_page_header2_t *h, unsigned *apple_pages)
+// The format to write, the one read: version 3 of CUPS raster (not
+// compressed), or else compressed CUPS raster.
+cups_mode_t output_mode(const peeked_input *input)
 {
 	const unsigned char *start = input->start;
-	if (input->length >= 12 && memcmp(start, "UNIRAST", 8) == 0) {
-		*apple_pages = (unsigned)start[8] << 24 | (unsigned)start[9] << 16 |
-		    (unsigned)start[10] << 8 | start[11];
-		return CUPS_RASTER_WRITE_APPLE;
-	}
-	if (memcmp(start, "RaS3", 4) == 0 || memcmp(start, "3SaR", 4) == 0)
-		return CUPS_RASTER_WRITE;
-	if (strcmp(h->MediaClass, "PwgRaster") == 0)
-		return CUPS_RASTER_WRITE_PWG;
-	return CUPS_RASTER_WRITE_COMPRESSED;
+	return memcmp(start, "RaS3", 4) == 0 || memcmp(start, "3SaR", 4) == 0 ?
+	    CUPS_RASTER_WRITE : CUPS_RASTER_WRITE_COMPRESSED;
 }
 
 struct raster_close {
@@ -208,23 +197,25 @@ bool move_raster(const raster_job *j)
 	peeked_input input = {.fd = j->in, .start = {}, .length = 0, .given = 0};
 	if (!peek(&input))
 		return false;
+	const unsigned char *start = input.start;
+	bool apple = input.length >= 12 && memcmp(start, "UNIRAST", 8) == 0;
+	bool pwg = input.length >= 14 && memcmp(start, "RaS2PwgRaster", 14) == 0;
+	if (apple || pwg) {
+		const raster_source source = {.read = read_input, .context = &input};
+		return move_compressed(&source, apple, j->out, j->shifts, j->back);
+	}
 	raster_ends ends = {.in = nullptr, .out = nullptr, .lines = nullptr,
 	    .line = nullptr, .moved = nullptr, .white = nullptr};
 	ends.in.reset(cupsRasterOpenIO(read_input, &input, CUPS_RASTER_READ));
 	cups_page_header2_t h;
 	if (!ends.in || cupsRasterReadHeader2(ends.in.get(), &h) == 0)
 		return report_error("the job is not CUPS, PWG or Apple raster");
-	unsigned apple_pages = 0;
-	cups_mode_t mode = output_mode(&input, &h, &apple_pages);
-	bool apple = mode == CUPS_RASTER_WRITE_APPLE;
 	int out = j->out;
-	ends.out.reset(cupsRasterOpenIO(write_output, &out, mode));
+	ends.out.reset(cupsRasterOpenIO(write_output, &out, output_mode(&input)));
 	if (!ends.out)
 		return report_error("cannot write the raster:");
 	long page = 0;
 	do {
-		if (apple)
-			h.cupsInteger[0] = apple_pages;
 		if (!move_page(j, &ends, &h, ++page))
 			return false;
 	} while (cupsRasterReadHeader2(ends.in.get(), &h) != 0);

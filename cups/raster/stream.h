@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A job's raster read and written a line at a time, in the format that it
-// came in: CUPS raster, PWG raster or Apple raster.
+// came in: CUPS raster through libcups, PWG and Apple raster in their
+// compressed lines.
 #ifndef MORVANE_STREAM_H
 #define MORVANE_STREAM_H
 

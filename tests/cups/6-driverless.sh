@@ -2,7 +2,8 @@
 # The cupsd test's printers that take no PostScript. Driverless printers,
 # played by CUPS's ippeveprinter on localhost: one that takes PDF, one
 # that takes Apple raster alone and turns the back side of a sheet
-# (Rotated), and one that takes PWG raster alone. Each has a queue made as
+# (Rotated), and one that takes PWG raster alone, as ippeveprinter makes
+# them. Each has a queue made as
 # an administrator makes it, with lpadmin -m everywhere, set up with one
 # morvane-setup QUEUE DOTS, and its twin of CUPS's own. And a raster
 # driver, CUPS's rastertopwg, with morvane-raster before it. Their jobs go
@@ -36,14 +37,11 @@ driverless() {
 	echo "$name" >>"$tmp/driverless"
 }
 driverless pdf-printer -f application/pdf -2
+pdf_port=$printer_port
 driverless urf-printer -a "$(printer_conf "$tmp/urf.conf" 'ATTR keyword media-default iso_a4_210x297mm' \
     'ATTR mimeMediaType document-format-supported image/urf' \
     'ATTR keyword urf-supported V1.4,CP1,PQ4,RS300,W8,SRGB24,DM3')"
-driverless pwg-printer -a "$(printer_conf "$tmp/pwg.conf" 'ATTR keyword media-default na_letter_8.5x11in' \
-    'ATTR mimeMediaType document-format-supported image/pwg-raster' \
-    'ATTR resolution pwg-raster-document-resolution-supported 300dpi' \
-    'ATTR keyword pwg-raster-document-type-supported sgray_8,srgb_8' \
-    'ATTR keyword pwg-raster-document-sheet-back normal')"
+driverless pwg-printer -f image/pwg-raster -2
 # The raster driver: CUPS's own rastertopwg, which writes PWG raster
 # that the test reads, from CUPS's raster. Its printer turns the back side
 # of a sheet over its top edge (Flipped), and it prints to the sheet's
@@ -76,7 +74,7 @@ for run in "pdf-printer 3200|morvane-pdf now runs after CUPS's filters, with ver
 done
 # A temporary queue, which CUPS makes for a printer that it finds and
 # deletes with its PPD, is refused.
-ipptool -q -d name=temporary -d "device=ipp://localhost:$printer_port/ipp/print" \
+ipptool -q -d name=temporary -d "device=ipp://localhost:$pdf_port/ipp/print" \
     "ipp://$CUPS_SERVER/" cups-create-local-printer.test ||
     fail "no temporary queue"
 wait_for 10 "the PPD of the temporary queue" test -s "$tmp/ppd/temporary.ppd" ||
