@@ -136,8 +136,10 @@ void read_apple(const unsigned char *raw, cups_page_header2_t *h)
 	if (h->HWResolution[0] != 0) {
 		h->PageSize[0] = h->cupsWidth * 72 / h->HWResolution[0];
 		h->PageSize[1] = h->cupsHeight * 72 / h->HWResolution[1];
-		h->cupsPageSize[0] = (float)h->cupsWidth * 72 / h->HWResolution[0];
-		h->cupsPageSize[1] = (float)h->cupsHeight * 72 / h->HWResolution[1];
+		h->cupsPageSize[0] = (float)h->cupsWidth * 72 /
+		    (float)h->HWResolution[0];
+		h->cupsPageSize[1] = (float)h->cupsHeight * 72 /
+		    (float)h->HWResolution[1];
 	}
 }
 
@@ -231,10 +233,21 @@ bool make_page_lines(const raster_layout *layout, unsigned bits,
 	    p->format.bytes);
 }
 
+// The job: its two ends, its format, and how its pages move.
+struct compressed_job {
+	reader r;
+	writer w;
+	bool apple;
+	page_shifts *shifts;
+	back_side back;
+};
+
 // One page, its header first. Returns false after the error line.
-bool move_page(reader *r, writer *w, bool apple, long page,
-    page_shifts *shifts, back_side back)
+bool move_page(compressed_job *j, long page)
 {
+	reader *r = &j->r;
+	writer *w = &j->w;
+	bool apple = j->apple;
 	size_t header = apple ? apple_header : pwg_header;
 	cups_page_header2_t h;
 	const unsigned char *raw = r->bytes.get() + r->at;
@@ -254,9 +267,9 @@ bool move_page(reader *r, writer *w, bool apple, long page,
 	    (float)h.PageSize[0], h.cupsPageSize[1] > 0 ? h.cupsPageSize[1] :
 	    (float)h.PageSize[1]};
 	double shift[2];
-	if (!shift_for_page(shifts, size, shift))
+	if (!shift_for_page(j->shifts, size, shift))
 		return false;
-	raster_move move = move_for_page(&h, back, page, shift);
+	raster_move move = move_for_page(&h, j->back, page, shift);
 	debug("page %ld: moved %ld pixels rightwards and %ld lines downwards",
 	    page, move.columns, move.lines);
 	page_lines p;
@@ -269,29 +282,30 @@ bool move_page(reader *r, writer *w, bool apple, long page,
 bool move_compressed(const raster_source *source, bool apple, int out,
     page_shifts *shifts, back_side back)
 {
-	reader r = {.source = source,
+	compressed_job j = {.r = {.source = source,
 	    .bytes = buffer((unsigned char *)malloc(65536)), .size = 65536,
-	    .at = 0, .end = 0};
-	writer output = {.fd = out,
-	    .bytes = buffer((unsigned char *)malloc(65536)), .size = 65536,
-	    .used = 0};
-	writer *w = &output;
-	if (!r.bytes || !w->bytes)
+	    .at = 0, .end = 0},
+	    .w = {.fd = out, .bytes = buffer((unsigned char *)malloc(65536)),
+	    .size = 65536, .used = 0}, .apple = apple, .shifts = shifts,
+	    .back = back};
+	reader *r = &j.r;
+	writer *w = &j.w;
+	if (!r->bytes || !w->bytes)
 		return report_error("cannot hold the raster:");
 	size_t start = apple ? 12 : 4;
-	if (!fill(&r, start) || r.end < start || !put(w, r.bytes.get(), start))
+	if (!fill(r, start) || r->end < start || !put(w, r->bytes.get(), start))
 		return report_error("the raster ends before its first page");
-	r.at = start;
+	r->at = start;
 	long page = 0;
 	size_t header = apple ? apple_header : pwg_header;
 	for (;;) {
-		if (!fill(&r, header))
+		if (!fill(r, header))
 			return false;
-		if (r.end == r.at)
+		if (r->end == r->at)
 			break;
-		if (r.end - r.at < header)
+		if (r->end - r->at < header)
 			return report_error("the raster ends within a page header");
-		if (!move_page(&r, w, apple, ++page, shifts, back))
+		if (!move_page(&j, ++page))
 			return false;
 	}
 	debug("pages moved: %ld", page);

@@ -20,8 +20,7 @@ size_t decode_runs(const line_format *f, const unsigned char *in,
 		unsigned count = in[at++];
 		if (count == 128) {
 			memset(line + filled, f->white, f->bytes - filled);
-			filled = f->bytes;
-			break;
+			return at;
 		}
 		size_t units = count < 128 ? count + 1 : 257 - count;
 		size_t bytes = units * f->unit;

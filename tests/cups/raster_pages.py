@@ -35,7 +35,7 @@ def apple_header(data, at):
         fail("a page header is cut short")
     bpp, space, duplex = data[at], data[at + 1], data[at + 2]
     width, height, res = struct.unpack_from(">III", data, at + 12)
-    spaces = {0: 18, 1: 19, 3: 1, 4: 3, 6: 6, 8: 20}
+    spaces = {0: 18, 1: 19, 2: 16, 3: 20, 4: 0, 5: 1, 6: 6}
     h = {"duplex": int(duplex > 1), "tumble": int(duplex == 2),
          "xres": res, "yres": res, "width": width, "height": height,
          "bpp": bpp, "bpc": 8 if bpp >= 8 else bpp, "order": 0,
