@@ -71,19 +71,39 @@ def shape(text):
     return 'other'
 
 
+RANGE = re.compile(r'must lie between (-?[0-9.]+) and (-?[0-9.]+)')
+
+
 def run(job):
+    """Sets the PPD up with 3473, the value that leaves an A4 page where
+    it is; where that value puts the page off one of its papers, with a
+    value inside the ranges that the refusals give, as an administrator
+    would after its error."""
     name, data, setup, env, tmp = job
     text = data.decode('latin-1')
     fd, ppd = tempfile.mkstemp(suffix='.ppd', dir=tmp)
     with os.fdopen(fd, 'wb') as f:
         f.write(data)
-    done = subprocess.run([setup, '--ppd', ppd, '3473'], env=env,
-                          capture_output=True)
+    low, high, value, tries = float('-inf'), float('inf'), '3473', 0
+    while True:
+        done = subprocess.run([setup, '--ppd', ppd, value], env=env,
+                              capture_output=True)
+        why = done.stderr.decode('latin-1').strip().replace(ppd, 'PPD')
+        bounds = RANGE.search(why)
+        tries += 1
+        if done.returncode == 0 or not bounds or tries > 5:
+            break
+        low = max(low, float(bounds.group(1)))
+        high = min(high, float(bounds.group(2)))
+        if low >= high:
+            break
+        value = '%.2f' % ((low + high) / 2)
     os.unlink(ppd)
-    why = done.stderr.decode('latin-1').strip().replace(ppd, 'PPD')
     # The refusal's kind, without the names that change from PPD to PPD.
     why = re.sub(r'printer/\S+|chain for them is .*|take only .*', '', why)
-    return name, shape(text), done.returncode == 0, why
+    if bounds and done.returncode != 0:
+        why = 'no value keeps the page on every paper of the PPD'
+    return name, shape(text), done.returncode == 0, value != '3473', why
 
 
 def main():
@@ -114,10 +134,12 @@ def main():
     if args.sample:
         ppds = random.Random(1).sample(ppds, min(args.sample, len(ppds)))
     jobs = [(n, d, os.path.abspath(args.setup), env, tmp) for n, d in ppds]
-    counts, reasons, wrong = Counter(), Counter(), []
+    counts, reasons, wrong, other_value = Counter(), Counter(), [], Counter()
     with multiprocessing.Pool() as pool:
-        for name, kind, accepted, why in pool.imap_unordered(run, jobs, 16):
+        for name, kind, accepted, moved, why in pool.imap_unordered(run, jobs,
+                                                                    16):
             counts[kind, accepted] += 1
+            other_value[kind] += accepted and moved
             if not accepted:
                 reasons[kind, why] += 1
             if kind != 'other' and accepted != (kind not in ('fax', 'PCLm')):
@@ -125,8 +147,10 @@ def main():
     print('%d PPDs' % len(jobs))
     for kind in ['A', 'B', 'C', 'D', 'E', 'G', 'F', 'U', 'R', 'fax', 'PCLm',
                  'other']:
-        print('%-6s accepted %5d  refused %5d' % (
-            kind, counts[kind, True], counts[kind, False]))
+        print('%-6s accepted %5d  refused %5d  (of the accepted, %d with '
+              'a value other than 3473, which puts the page off one of '
+              'their papers)' % (kind, counts[kind, True],
+                                 counts[kind, False], other_value[kind]))
     for (kind, why), n in sorted(reasons.items()):
         print('  %s refused %d: %s' % (kind, n, why))
     for kind, name, why in wrong[:20]:
