@@ -237,6 +237,19 @@ TEST(runs, decode_what_they_encode_and_read_the_fill_of_a_line)
 	size_t length = encode_runs(&f, line.data(), runs.data());
 	EXPECT_EQ(decode_runs(&f, runs.data(), length, back.data()), length);
 	EXPECT_EQ(back, line);
+	// Single units between pairs take two bytes for every unit of three:
+	// more than the line.
+	std::vector<unsigned char> pairs(300);
+	for (size_t i = 0; i < pairs.size(); i++)
+		pairs[i] = (unsigned char)(i % 3 == 0 ? i : i / 3 * 3 + 1);
+	const line_format p = {.bytes = 300, .unit = 1, .white = 0};
+	std::vector<unsigned char> room(2 * runs_room(&p));
+	size_t encoded = encode_runs(&p, pairs.data(), room.data());
+	EXPECT_GT(encoded, 300u);
+	EXPECT_LE(encoded, runs_room(&p));
+	std::vector<unsigned char> again(300);
+	EXPECT_EQ(decode_runs(&p, room.data(), encoded, again.data()), encoded);
+	EXPECT_EQ(again, pairs);
 	// 128 fills the rest of the line with white; a run past the line's
 	// end is refused.
 	const unsigned char fill[] = {1, 9, 128};

@@ -6,8 +6,9 @@
 
 size_t runs_room(const line_format *f)
 {
+	// Each run's byte gives at least one unit.
 	size_t units = (f->bytes + f->unit - 1) / f->unit;
-	return f->bytes + (units + 127) / 128 + f->unit;
+	return f->bytes + units + 1;
 }
 
 size_t decode_runs(const line_format *f, const unsigned char *in,
