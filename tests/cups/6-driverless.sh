@@ -128,24 +128,30 @@ done
 # morvane-pdf and morvane-raster run directly. Each row: the filter, the
 # PPD, the job's options and its file ("-": standard input, which is the
 # PDF job); the one line expected on standard error with status 1 and no
-# output (a pattern: libqpdf words its own failures), or "=" for the job
-# passed unchanged with status 0.
+# output (a pattern: libqpdf words its own failures), "=" for the job
+# passed unchanged with status 0, or "~" for a raster of the same pages and
+# settings with status 0 (the cupsd jobs check where its ink goes).
 { grep -v '^\*MorvaneVerticalDots' "$here/ppd/a4.ppd"
     echo '*MorvaneVerticalDots: "3400"'; } >"$tmp/direct.ppd"
 grep -v '^\*MorvaneVerticalDots' "$here/ppd/a4.ppd" >"$tmp/no-value.ppd"
 printf 'garbage!' >"$tmp/garbage"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r100 -o "$tmp/job.pwg" "$tmp/job.pdf"
 : >"$tmp/empty"
 while IFS='|' read -r name program ppd options file expected; do
 	input=$tmp/job.pdf
 	[ "$file" = - ] || input=$tmp/$file
 	set -- "$bin/filter/$program" 1 user title 1 "$options"
 	[ "$file" = - ] || set -- "$@" "$tmp/$file"
-	PPD=$tmp/$ppd TMPDIR=$tmp/filter-tmp "$@" <"$tmp/job.pdf" \
-	    >"$tmp/out" 2>"$tmp/err"
+	PPD=$tmp/$ppd MORVANE=$morvane TMPDIR=$tmp/filter-tmp ${FILTER_WRAPPER:-} \
+	    "$@" <"$tmp/job.pdf" >"$tmp/out" 2>"$tmp/err"
 	status=$?
 	if [ "$expected" = = ]; then
 		[ "$status" -eq 0 ] && cmp -s "$tmp/out" "$input" &&
 		    ! grep -q ERROR "$tmp/err"
+	elif [ "$expected" = "~" ]; then
+		[ "$status" -eq 0 ] && ! grep -q ERROR "$tmp/err" &&
+		    [ "$(python3 "$cases/raster_pages.py" "$input" | cut -d' ' -f1-7)" = \
+		    "$(python3 "$cases/raster_pages.py" "$tmp/out" | cut -d' ' -f1-7)" ]
 	else
 		[ "$status" -eq 1 ] && [ ! -s "$tmp/out" ] &&
 		    case $(grep -v '^DEBUG' "$tmp/err" | tr -d '\n') in
@@ -155,6 +161,7 @@ while IFS='|' read -r name program ppd options file expected; do
 	fi && passed=$((passed + 1)) ||
 	    { fail "direct $name: status $status"; cat "$tmp/err"; }
 done <<ROWS
+moved-pwg|morvane-raster|direct.ppd||job.pwg|~
 no-value-pdf|morvane-pdf|no-value.ppd||-|=
 no-value-raster|morvane-raster|no-value.ppd||garbage|=
 not-raster|morvane-raster|direct.ppd||garbage|the job is not CUPS, PWG or Apple raster
