@@ -135,7 +135,9 @@ done
     echo '*MorvaneVerticalDots: "3400"'; } >"$tmp/direct.ppd"
 grep -v '^\*MorvaneVerticalDots' "$here/ppd/a4.ppd" >"$tmp/no-value.ppd"
 printf 'garbage!' >"$tmp/garbage"
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r100 -o "$tmp/job.pwg" "$tmp/job.pdf"
+# Ghostscript tells its PWG raster device's progress on standard error.
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r100 -o "$tmp/job.pwg" \
+    "$tmp/job.pdf" 2>/dev/null
 : >"$tmp/empty"
 while IFS='|' read -r name program ppd options file expected; do
 	input=$tmp/job.pdf
