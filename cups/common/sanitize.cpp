@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Settings that the sanitizers read at start-up, built into the filter only
-// when it is built with them, so that they hold wherever it runs (cupsd
+// Settings that the sanitizers read at start-up, built into the filters only
+// when they are built with them, so that they hold wherever it runs (cupsd
 // gives a filter none of the caller's environment).
 extern "C" {
 
