@@ -159,6 +159,10 @@ TEST(write_adapted, puts_the_filter_where_each_kind_needs_it)
 		{head + "*cupsIPPFaxOut: True\n" + everywhere_pdf, nullptr, shape_fax,
 		    head + "*cupsIPPFaxOut: True\n" + everywhere_pdf},
 		{head + pclm, nullptr, shape_pclm, head + pclm},
+		// A refused kind has no filter to put in: written all the same,
+		// it gets only the values, and again the same.
+		{head + "*cupsFax: True\n", "1", shape_fax,
+		    head + "*cupsFax: True\n*MorvaneVerticalDots: \"1\"\n"},
 		{head + pclm + everywhere_urf, nullptr, shape_raster_direct,
 		    head + pclm + everywhere_urf},
 		{head + "*cupsFilter: \"application/vnd.hp-HPGL 0 -\"\n", nullptr,

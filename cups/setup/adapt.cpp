@@ -255,11 +255,13 @@ static bool write_lines(FILE *out, const printer_kind *kind,
     const ppd_filters *filters, const morvane_values *values, const char *eol)
 {
 	const direct_line *direct = &filters->direct;
-	bool ok = kind->type != nullptr ?
+	// A kind that is refused has no filter to put in: only its values.
+	bool ok = kind->program == nullptr ||
+	    (kind->type != nullptr ?
 	    fprintf(out, "*%s: \"%s %s\"%s", kind->keyword, kind->type,
 	    kind->program, eol) > 0 :
 	    fprintf(out, "*%s: \"%s %s %s\"%s", direct->keyword, direct->type,
-	    direct->rest, kind->program, eol) > 0;
+	    direct->rest, kind->program, eol) > 0);
 	ok = ok && fprintf(out, "*MorvaneVerticalDots: \"%s\"%s", values->dots,
 	    eol) > 0;
 	ok = ok && (values->reference == nullptr || fprintf(out,
