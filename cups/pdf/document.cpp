@@ -3,7 +3,13 @@
 // its exceptions inside: each failure is read back with qpdf_has_error.
 #include "document.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <qpdf/qpdf-c.h>
@@ -56,6 +62,24 @@ bool read_page(qpdf_data q, qpdf_oh oh, pdf_page *page)
 	return true;
 }
 
+// The streams that the pages' contents are put between. Pages of the same
+// move and clip share their first stream, and every page shares the last:
+// libqpdf's every new object costs a walk over all the document's objects.
+// They are kept by number, as each page's handles are released.
+constexpr int max_starts = 16;
+
+struct start_stream {
+	char text[256];
+	int length;
+	int id;
+};
+
+struct content_ends {
+	int end_id;                     // the stream that ends every move
+	int count;                      // the first streams made, the last
+	start_stream starts[max_starts]; // replaced when all are taken
+};
+
 qpdf_oh new_stream(qpdf_data q, const char *text, int length)
 {
 	qpdf_oh stream = qpdf_oh_new_stream(q);
@@ -64,10 +88,30 @@ qpdf_oh new_stream(qpdf_data q, const char *text, int length)
 	return stream;
 }
 
+// The stream of the text, made where no page has had it yet.
+qpdf_oh start_of(qpdf_data q, content_ends *ends, const char *text,
+    int length)
+{
+	for (int i = 0; i < ends->count; i++) {
+		const start_stream *known = &ends->starts[i];
+		if (known->length == length &&
+		    memcmp(known->text, text, (size_t)length) == 0)
+			return qpdf_get_object_by_id(q, known->id, 0);
+	}
+	qpdf_oh stream = new_stream(q, text, length);
+	if (ends->count < max_starts)
+		ends->count++;
+	start_stream *known = &ends->starts[ends->count - 1];
+	memcpy(known->text, text, (size_t)length);
+	known->length = length;
+	known->id = qpdf_oh_get_object_id(q, stream);
+	return stream;
+}
+
 // Puts the page's content between a move, with the page's visible box as
 // its clip, and the end of the move.
 void wrap_content(qpdf_data q, qpdf_oh oh, const pdf_page *page,
-    const double move[2])
+    const double move[2], content_ends *ends)
 {
 	qpdf_oh crop = qpdf_oh_get_key(q, oh, "/CropBox");
 	double clip[4];
@@ -82,7 +126,7 @@ void wrap_content(qpdf_data q, qpdf_oh oh, const pdf_page *page,
 	    clip[2] - clip[0], clip[3] - clip[1]);
 	qpdf_oh contents = qpdf_oh_get_key(q, oh, "/Contents");
 	qpdf_oh all = qpdf_oh_new_array(q);
-	qpdf_oh_append_item(q, all, new_stream(q, start, length));
+	qpdf_oh_append_item(q, all, start_of(q, ends, start, length));
 	if (qpdf_oh_is_array(q, contents)) {
 		int count = qpdf_oh_get_array_n_items(q, contents);
 		for (int i = 0; i < count; i++)
@@ -91,11 +135,14 @@ void wrap_content(qpdf_data q, qpdf_oh oh, const pdf_page *page,
 	} else if (qpdf_oh_is_stream(q, contents)) {
 		qpdf_oh_append_item(q, all, contents);
 	}
-	qpdf_oh_append_item(q, all, new_stream(q, "\nQ\n", 3));
+	if (ends->end_id == 0)
+		ends->end_id = qpdf_oh_get_object_id(q, new_stream(q, "\nQ\n", 3));
+	qpdf_oh_append_item(q, all, qpdf_get_object_by_id(q, ends->end_id, 0));
 	qpdf_oh_replace_key(q, oh, "/Contents", all);
 }
 
-bool move_page(qpdf_data q, int index, page_shifts *shifts)
+bool move_page(qpdf_data q, int index, page_shifts *shifts,
+    content_ends *ends)
 {
 	qpdf_oh oh = qpdf_get_page_n(q, (size_t)index);
 	pdf_page page;
@@ -108,33 +155,68 @@ bool move_page(qpdf_data q, int index, page_shifts *shifts)
 	if (!shift_for_page(shifts, size, shift))
 		return false;
 	page_move(&page, shift, move);
-	wrap_content(q, oh, &page, move);
+	wrap_content(q, oh, &page, move, ends);
 	qpdf_oh_release_all(q);
 	return no_error(q, "cannot move the PDF's pages");
 }
 
-}
-
-bool move_pdf(const char *file, page_shifts *shifts)
+// Moves the pages of the PDF in bytes, read from file, and writes it.
+bool move_document(const char *file, const char *bytes, size_t length,
+    page_shifts *shifts)
 {
 	qpdf_handle q(qpdf_init());
 	qpdf_silence_errors(q.get());
 	qpdf_set_suppress_warnings(q.get(), QPDF_TRUE);
-	qpdf_read(q.get(), file, nullptr);
+	qpdf_read_memory(q.get(), file, bytes, (unsigned long long)length,
+	    nullptr);
 	if (!no_error(q.get(), "cannot read the PDF"))
 		return false;
 	qpdf_push_inherited_attributes_to_page(q.get());
 	int pages = qpdf_get_num_pages(q.get());
 	if (!no_error(q.get(), "cannot read the PDF's pages"))
 		return false;
+	content_ends ends = {.end_id = 0, .count = 0, .starts = {}};
 	for (int i = 0; i < pages; i++)
-		if (!move_page(q.get(), i, shifts))
+		if (!move_page(q.get(), i, shifts, &ends))
 			return false;
 	debug("pages moved: %d", pages);
 	qpdf_init_write(q.get(), nullptr);
 	qpdf_set_object_stream_mode(q.get(), qpdf_o_preserve);
+	qpdf_set_stream_data_mode(q.get(), qpdf_s_preserve);
 	if (!no_error(q.get(), "cannot write the PDF"))
 		return false;
 	qpdf_write(q.get());
-	return no_error(q.get(), "cannot write the PDF");
+	if (!no_error(q.get(), "cannot write the PDF"))
+		return false;
+	for (int i = 1; i <= pages; i++)
+		count_written(shifts, i);
+	return true;
+}
+
+}
+
+// The file is mapped, not read: libqpdf reads a file by seeking to each
+// object, a system call each, and reads a mapping page by page as it needs.
+bool move_pdf(const char *file, page_shifts *shifts)
+{
+	int fd = open(file, O_RDONLY | O_CLOEXEC);
+	if (fd < 0)
+		return report_error("cannot open %s:", file);
+	struct stat st;
+	if (fstat(fd, &st) != 0) {
+		close(fd);
+		return report_error("cannot read %s:", file);
+	}
+	if (st.st_size == 0) {
+		close(fd);
+		return report_error("the job holds no PDF: 0 bytes");
+	}
+	size_t length = (size_t)st.st_size;
+	void *bytes = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+	close(fd);
+	if (bytes == MAP_FAILED)
+		return report_error("cannot read %s:", file);
+	bool ok = move_document(file, (const char *)bytes, length, shifts);
+	munmap(bytes, length);
+	return ok;
 }
