@@ -15,6 +15,7 @@
 #include "documents.h"
 #include "log.h"
 #include "paper.h"
+#include "ppd.h"
 #include "shift.h"
 
 // The tests write the filter's lines.
@@ -300,6 +301,111 @@ TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
 		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.lines << c.options;
 	}
 	unlink(path);
+}
+
+
+// Whether a filter ends the job's chain, as the page log needs to know:
+// the program of the *cupsFilter2 line to the final type, or of every
+// *cupsFilter line where the PPD has no *cupsFilter2 line.
+TEST(ppd_chain_ends, names_the_filters_that_end_a_job)
+{
+	char path[] = "/tmp/morvane-test.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	close(fd);
+	const std::string ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+	    "*PageSize A4: \"a\"\n*CloseUI: *PageSize\n"
+	    "*PaperDimension A4: \"595 842\"\n";
+	const struct {
+		const char *lines;
+		const char *final;
+		const char *ends;
+	} cases[] = {
+		{"", "application/pdf", ""},
+		{"*cupsFilter: \"application/vnd.cups-postscript 0 morvane-filter\"\n"
+		    "*cupsFilter: \"application/vnd.cups-raster 0 /usr/x/rastertox\"\n",
+		    "printer/q", "morvane-filter rastertox"},
+		{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
+		    "morvane-pdf\"\n*cupsFilter2: \"image/jpeg image/jpeg 0 -\"\n",
+		    "application/pdf", "morvane-pdf"},
+		{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
+		    "morvane-pdf\"\n", "image/jpeg", ""},
+		// A type that only starts the line's is another type.
+		{"*cupsFilter2: \"image/pwg-raster image/pwg-raster-x 0 a\"\n",
+		    "image/pwg-raster", ""},
+		{"*cupsFilter2: \"image/urf IMAGE/URF 100 maxsize(100) b \"\n",
+		    "image/urf", "b"},
+		// A raster driver's pre-filter never ends the chain.
+		{"*cupsPreFilter: \"application/vnd.cups-raster 0 morvane-raster\"\n"
+		    "*cupsFilter: \"application/vnd.cups-raster 0 rastertopwg\"\n",
+		    "printer/q", "rastertopwg"},
+	};
+	for (const auto &c : cases) {
+		std::string text = ppd + c.lines;
+		FILE *file = fopen(path, "w");
+		ASSERT_NE(file, nullptr);
+		ASSERT_EQ(fwrite(text.data(), 1, text.size(), file), text.size());
+		ASSERT_EQ(fclose(file), 0);
+		ppd_file_t *opened = ppdOpenFile(path);
+		ASSERT_NE(opened, nullptr) << c.lines;
+		char ends[buffer_size];
+		ppd_chain_ends(opened, c.final, ends);
+		ppdClose(opened);
+		EXPECT_STREQ(ends, c.ends) << c.lines;
+	}
+	unlink(path);
+	const struct {
+		const char *programs;
+		const char *program;
+		bool ends;
+	} names[] = {
+		{"morvane-filter rastertox", "rastertox", true},
+		{"morvane-filter rastertox", "morvane-filter", true},
+		{"morvane-filterx", "morvane-filter", false},
+		{"x-morvane-filter", "morvane-filter", false},
+		{"", "morvane-pdf", false},
+	};
+	for (const auto &n : names)
+		EXPECT_EQ(ends_chain(n.programs, n.program), n.ends) << n.programs;
+}
+
+// The pages of each document, which the page log counts, and the copies
+// that its setup asks the printer for; a page's own request for copies,
+// or one that is no count, is none.
+TEST(next_document, counts_the_pages_and_the_copies_of_each_document)
+{
+	auto copies = [](const char *n) {
+		return std::string("%RBIBeginNonPPDFeature: *NumCopies ") + n +
+		    "\nc\n%RBIEndNonPPDFeature\n";
+	};
+	const std::string page = "%%Page: 1 1\np\n";
+	const struct {
+		std::string job;
+		const char *found;
+	} cases[] = {
+		{"%!PS\n" + page + page + "%%EOF\n", "2x1"},
+		{"%!PS\n%%BeginSetup\n" + copies("3") + "%%EndSetup\n" + page +
+		    "%%EOF\n", "1x3"},
+		{"%!PS\n" + page + copies("3") + page + "%%EOF\n", "2x1"},
+		{"%!PS\n%%BeginSetup\n" + copies("x") + "%%EndSetup\n%%EOF\n",
+		    "0x1"},
+		{"%!PS\n%%BeginSetup\n" + copies("0") + "%%EndSetup\n" + page +
+		    "%%EOF\n", "1x1"},
+		// An embedded document's pages are its own; two documents, as
+		// CUPS sends collated copies.
+		{"%!PS\n%%BeginDocument: x\n" + page + "%%EndDocument\n" + page +
+		    "%%EOF\n%!PS\n" + page + "%%EOF\n", "1x1 1x1"},
+	};
+	for (const auto &c : cases) {
+		std::string found;
+		document doc;
+		for (off_t at = 0; next_document(c.job.data(), c.job.size(), at,
+		    &doc) == scan_document; at = doc.body.end)
+			found += (found.empty() ? "" : " ") + std::to_string(doc.pages) +
+			    "x" + std::to_string(doc.copies);
+		EXPECT_EQ(found, c.found) << c.job;
+	}
 }
 
 }

@@ -105,6 +105,13 @@ void debug(const char *format, ...)
 	va_end(arguments);
 }
 
+void count_page(long page, int copies)
+{
+	char text[64];
+	int length = snprintf(text, sizeof text, "%ld %d", page, copies);
+	write_line("PAGE: ", "", length, text);
+}
+
 void debug_from(const char *name, const char *text, int length)
 {
 	if (program_log.debug != nullptr)

@@ -20,6 +20,10 @@ bool report_error(const char *format, ...)
 // Writes a debug line, where the program writes them.
 void debug(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+// Writes CUPS's page line: the page written, and the copies that it
+// stands for in the page log.
+void count_page(long page, int copies);
+
 // Writes length bytes of text that the program name wrote as a debug
 // line, after its name.
 void debug_from(const char *name, const char *text, int length);

@@ -23,13 +23,19 @@ struct page_shifts {
 	const char *ppd;     // the queue's PPD
 	page_setup setup;    // the value of the dots, as the PPD and the
 	                     // job's options give it
+	int page_copies;     // the copies that each page written stands for
+	                     // in the page log; 0: another filter counts
+	bool has_job_paper;  // the shift of the job's own paper is known
+	paper_shift job_paper; // and serves every page within a point of it
 	int count;           // the papers whose shift is known, the last one
 	paper_shift papers[max_papers]; // replaced when all are taken
 };
 
-// Reads the queue's PPD, from $PPD, and the job's options, args[5], and
-// makes the job's folder, named after program. Returns false after the
-// error line.
+// Reads the queue's PPD, from $PPD, the job's copies and options, args[4]
+// and args[5], tells whether the job's pages are program's to count, makes
+// the job's folder, named after program, and has morvane give the shift of
+// the job's own paper, before the job's data comes. Returns false after
+// the error line.
 bool start_shifts(page_shifts *s, char *const *args, const char *program);
 
 // Whether the job has a value of the vertical dots; where it has none, a
@@ -40,6 +46,10 @@ bool shifts_pages(const page_shifts *s);
 // after the error line: the value puts the page off this paper, or
 // morvane failed.
 bool shift_for_page(page_shifts *s, const float size[2], double shift[2]);
+
+// Counts the page written in the page log, where the job's pages are the
+// filter's to count.
+void count_written(const page_shifts *s, long page);
 
 // Removes the job's folder.
 void end_shifts(const page_shifts *s);

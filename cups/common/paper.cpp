@@ -15,6 +15,7 @@
 #include <cups/ppd.h>
 
 #include "dots.h"
+#include "folder.h"
 #include "log.h"
 #include "ppd.h"
 
@@ -283,6 +284,9 @@ bool read_page_setup(const char *path, const char *options_text,
 	cupsMarkOptions(ppd.get(), count, list);
 	setup->plain_sends_size = plain_queue_sends_size(ppd.get());
 	read_reference(ppd.get(), setup);
+	setup->manual_copies = ppd->manual_copies != 0;
+	ppd_chain_ends(ppd.get(), setting("FINAL_CONTENT_TYPE", ""),
+	    setup->chain_ends);
 	ppd_attr_t *back = ppdFindAttr(ppd.get(), "cupsBackSide", nullptr);
 	// NOLINTNEXTLINE(cert-err33-c): a longer value is none that is known.
 	snprintf(setup->back_side, sizeof setup->back_side, "%s",
@@ -299,8 +303,8 @@ const dots_value *value_in_effect(const page_setup *setup, float *reference)
 	for (int i = 0; i < setup->own_count; i++) {
 		const size_dots *own = &setup->own[i];
 		if (strcmp(own->name, setup->size_name) == 0 ||
-		    (fabsf(own->width - setup->width) <= 1 &&
-		    fabsf(own->length - setup->length) <= 1)) {
+		    same_paper(own->width, own->length, setup->width,
+		    setup->length)) {
 			*reference = setup->length;
 			return &own->value;
 		}
@@ -347,6 +351,13 @@ bool take_code_size(const char *name, const float size[2], page_setup *setup)
 	return check_size(nullptr, name, setup);
 }
 
+bool same_paper(float width, float length, float other_width,
+    float other_length)
+{
+	return fabsf(width - other_width) <= 1 &&
+	    fabsf(length - other_length) <= 1;
+}
+
 bool take_sheet_size(const char *path, const float size[2],
     page_setup *setup)
 {
@@ -355,8 +366,7 @@ bool take_sheet_size(const char *path, const float size[2],
 		return open_failed(path);
 	for (int i = 0; i < ppd->num_sizes; i++) {
 		const ppd_size_t *own = &ppd->sizes[i];
-		if (fabsf(own->width - size[0]) <= 1 &&
-		    fabsf(own->length - size[1]) <= 1)
+		if (same_paper(own->width, own->length, size[0], size[1]))
 			return take_size(ppd.get(), own, nullptr, setup);
 	}
 	char name[64];

@@ -44,6 +44,9 @@ struct page_setup {
 	                             // have CUPS send the size's code too
 	char back_side[16];          // how the printer turns a sheet's back
 	                             // side, its *cupsBackSide, or empty
+	bool manual_copies;          // the printer makes no copies itself
+	char chain_ends[buffer_size]; // the programs that may end the job's
+	                             // chain, to $FINAL_CONTENT_TYPE
 };
 
 // Reads the PPD at path and the size that the job's options mark in it.
@@ -63,6 +66,11 @@ bool read_named_size(const char *path, const char *name, page_setup *setup,
 // Returns false after the one error line.
 bool take_code_size(const char *name, const float size[2],
     page_setup *setup);
+
+// Whether two papers, width and length in points, are the same: within a
+// point of each other each way, as PPDs and documents round sizes.
+bool same_paper(float width, float length, float other_width,
+    float other_length);
 
 // Replaces the size in setup by the PPD's size within a point of size, a
 // page's as the sheet has it, or else by size itself, named by its

@@ -2,9 +2,12 @@
 // What both programs read of a PPD.
 #include "ppd.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <strings.h>
 
 void ppd_failure(const char *path, char why[buffer_size])
 {
@@ -49,6 +52,63 @@ static int walk_dots(ppd_file_t *ppd, ppd_own_dots lines[], int max)
 
 // A PPD holds this many lines of the vertical dots, at most, that count.
 constexpr int max_dots_lines = 64;
+
+namespace {
+
+// The program that ends a filter line, "... cost [maxsize(n)] program",
+// without its folder, added to programs.
+void add_program(const char *line, char programs[buffer_size])
+{
+	const char *end = line + strlen(line);
+	while (end > line && isspace((unsigned char)end[-1]))
+		end--;
+	const char *start = end;
+	while (start > line && !isspace((unsigned char)start[-1]) &&
+	    start[-1] != '/')
+		start--;
+	size_t used = strlen(programs);
+	// NOLINTNEXTLINE(cert-err33-c): a name cut short is no program of ours.
+	snprintf(programs + used, buffer_size - used, "%s%.*s",
+	    used > 0 ? " " : "", (int)(end - start), start);
+}
+
+}
+
+void ppd_chain_ends(ppd_file_t *ppd, const char *final,
+    char programs[buffer_size])
+{
+	programs[0] = '\0';
+	ppd_attr_t *a = ppdFindAttr(ppd, "cupsFilter2", nullptr);
+	if (a == nullptr) {
+		for (int i = 0; i < ppd->num_filters; i++)
+			add_program(ppd->filters[i], programs);
+		return;
+	}
+	size_t length = strlen(final);
+	for (; a != nullptr && length > 0;
+	    a = ppdFindNextAttr(ppd, "cupsFilter2", nullptr)) {
+		// "source destination cost [maxsize(n)] program"
+		const char *to = a->value + strcspn(a->value, " \t");
+		to += strspn(to, " \t");
+		if (strncasecmp(to, final, length) == 0 &&
+		    (to[length] == ' ' || to[length] == '\t')) {
+			add_program(a->value, programs);
+			return;
+		}
+	}
+}
+
+bool ends_chain(const char *programs, const char *program)
+{
+	size_t length = strlen(program);
+	for (const char *p = programs; *p != '\0'; p += strcspn(p, " ")) {
+		p += strspn(p, " ");
+		if (strncmp(p, program, length) == 0 &&
+		    (p[length] == ' ' || p[length] == '\0'))
+			return true;
+	}
+	return false;
+}
 
 const char *ppd_dots(ppd_file_t *ppd)
 {

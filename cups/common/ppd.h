@@ -15,6 +15,17 @@ void ppd_failure(const char *path, char why[buffer_size]);
 // Whether libcups reads the file at path as a PPD; if not, why.
 bool ppd_readable(const char *path, char why[buffer_size]);
 
+// The programs that may end a job's chain of filters to the type final,
+// into programs, separated by spaces, each named without its folder: that
+// of the PPD's *cupsFilter2 line to final or, where the PPD has none of
+// those, that of each *cupsFilter line, whose filters all end the chain.
+// Empty where no filter of the PPD ends it.
+void ppd_chain_ends(ppd_file_t *ppd, const char *final,
+    char programs[buffer_size]);
+
+// Whether program is one of programs, as ppd_chain_ends gives them.
+bool ends_chain(const char *programs, const char *program);
+
 // The value of the PPD's *MorvaneVerticalDots for every paper, or null
 // where it has none.
 const char *ppd_dots(ppd_file_t *ppd);

@@ -13,10 +13,10 @@
 // jumps from one "%" that starts a line to the next.
 #include "documents.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "paper.h"
 #include "text.h"
 
 namespace {
@@ -281,6 +281,12 @@ const char *read_comment(scan_state *state, const char *line)
 	} else if (line_is(line, end, "%%BeginPageSetup")) {
 		state->page_run = state->pages == 1 && !pages_set_nothing(state,
 		    line) ? after : nullptr;
+	} else if (has_prefix(line, end, "%RBIBeginNonPPDFeature: *NumCopies") &&
+	    state->pages == 0) {
+		off_t copies = read_count(line +
+		    strlen("%RBIBeginNonPPDFeature: *NumCopies"), after, 9999);
+		state->doc->copies = copies > 0 ? (int)copies : 1;
+		open_block(state, line);
 	} else if (has_prefix(line, end, "%%BeginFeature:") ||
 	    has_prefix(line, end, "%RBIBeginNonPPDFeature:") ||
 	    has_prefix(line, end, "%%BeginPaperSize:")) {
@@ -310,6 +316,7 @@ scan_result next_document(const char *data, off_t size, off_t from,
 	const char *end = data + size;
 	const char *start = document_start(data, data + from, end);
 	*doc = document{};
+	doc->copies = 1;
 	if (start == nullptr) {
 		doc->before = span{from, size};
 		doc->body = span{size, size};
@@ -325,6 +332,7 @@ scan_result next_document(const char *data, off_t size, off_t from,
 	while (p != nullptr && !state.overflow &&
 	    (p = (const char *)memchr(p, '%', end - p)) != nullptr)
 		p = starts_line(data, p) ? read_comment(&state, p) : p + 1;
+	doc->pages = state.pages;
 	return state.overflow ? scan_too_many : scan_document;
 }
 
@@ -381,8 +389,8 @@ bool add_size(float width, float length, page_sizes *sizes)
 	if (!(width > 0 && length > 0))
 		return true;
 	for (int i = 0; i < sizes->count; i++)
-		if (fabsf(sizes->size[i][0] - width) <= 1 &&
-		    fabsf(sizes->size[i][1] - length) <= 1)
+		if (same_paper(sizes->size[i][0], sizes->size[i][1], width,
+		    length))
 			return true;
 	if (sizes->count == max_page_sizes)
 		return false;

@@ -31,6 +31,9 @@ struct document {
 	int blocks;                    // device-setup blocks, in order
 	int cut;                       // the first this many are cut
 	setup_block block[max_setup_blocks];
+	int pages;                     // its "%%Page:" lines
+	int copies;                    // the copies that its setup asks the
+	                               // printer for: its "*NumCopies", or 1
 };
 
 enum scan_result { scan_document, scan_end, scan_too_many };

@@ -18,6 +18,8 @@ struct job {
 	mapped_file copy;     // the job, in a file of the folder's
 	page_setup paper;     // the paper that the job's options mark
 	command_record record; // morvane's record for it
+	bool counts_pages;    // the filter ends the job's chain: the page log
+	                      // counts the pages that it writes
 };
 
 // Opens the job's file, which must be a regular file as the descriptor

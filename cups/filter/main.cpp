@@ -17,6 +17,7 @@
 
 #include "job.h"
 #include "log.h"
+#include "ppd.h"
 #include "print.h"
 #include "run.h"
 
@@ -35,8 +36,11 @@ static bool print_copy(job *j)
 	if (j->record.kind == pstops_record)
 		return print_documents(j);
 	debug("page size unknown: the job passes unchanged");
-	return copy_range(j->copy.fd, span{0, j->copy.size}, STDOUT_FILENO,
-	    "standard output");
+	if (!copy_range(j->copy.fd, span{0, j->copy.size}, STDOUT_FILENO,
+	    "standard output"))
+		return false;
+	count_unchanged(j);
+	return true;
 }
 
 static bool print_job(job *j, int input, bool raw)
@@ -44,7 +48,9 @@ static bool print_job(job *j, int input, bool raw)
 	const char *unshifted = "neither the job's option morvane-vertical-dots "
 	    "nor the PPD's *MorvaneVerticalDots gives the shift: the job passes "
 	    "unchanged";
-	if (!j->paper.has_dots && !raw) {
+	// A job that passes unchanged goes straight through, unless its pages
+	// are counted: they are counted in its copy.
+	if (!j->paper.has_dots && !raw && !j->counts_pages) {
 		debug("%s", unshifted);
 		return copy_all(input, STDOUT_FILENO, "the job", "standard output");
 	}
@@ -56,6 +62,8 @@ static bool print_job(job *j, int input, bool raw)
 		debug("%s", unshifted);
 		ok = copy_range(fd, span{0, j->copy.size}, STDOUT_FILENO,
 		    "standard output");
+		if (ok)
+			count_unchanged(j);
 	} else if (ok) {
 		ok = print_copy(j);
 	}
@@ -101,8 +109,10 @@ int main(int argc, char *argv[])
 	}
 	job j = {.run = {.args = argv, .folder = "",
 	    .morvane = setting("MORVANE", "morvane"), .pstops = nullptr},
-	    .ppd = ppd, .copy = {.fd = -1, .data = "", .size = 0}, .paper = {}, .record = {}};
+	    .ppd = ppd, .copy = {.fd = -1, .data = "", .size = 0}, .paper = {}, .record = {},
+	    .counts_pages = false};
 	if (!read_page_setup(ppd, argv[5], &j.paper))
 		return 1;
+	j.counts_pages = ends_chain(j.paper.chain_ends, "morvane-filter");
 	return print(&j, argc == 7 ? argv[6] : nullptr);
 }

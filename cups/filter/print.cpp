@@ -185,6 +185,25 @@ bool print_one(const job *j, const document *doc, const document_plan *plan,
 	return true;
 }
 
+// Counts the document's pages in the page log, where they are the
+// filter's to count, as CUPS's pstops counts them: each page for the
+// copies that the printer makes of it.
+void count_pages(const job *j, const document *doc, long *page)
+{
+	for (int i = 0; j->counts_pages && i < doc->pages; i++)
+		count_page(++*page, doc->copies);
+}
+
+}
+
+void count_unchanged(const job *j)
+{
+	document doc;
+	long page = 0;
+	const mapped_file *copy = &j->copy;
+	for (off_t at = 0; next_document(copy->data, copy->size, at, &doc) ==
+	    scan_document; at = doc.body.end)
+		count_pages(j, &doc, &page);
 }
 
 bool print_documents(const job *j)
@@ -192,6 +211,7 @@ bool print_documents(const job *j)
 	document doc;
 	scan_result found;
 	int documents = 0;
+	long page = 0;
 	// A document that repeats the one before has that one's plan.
 	document_plan plan;
 	bool planned = false;
@@ -201,11 +221,16 @@ bool print_documents(const job *j)
 	    &doc)) == scan_document; at = doc.body.end, documents++) {
 		if (!planned && !plan_document(j, &doc, &plan))
 			return false;
-		if (whole_job(j, &doc))
-			return print_whole(j, &doc, &plan);
+		if (whole_job(j, &doc)) {
+			if (!print_whole(j, &doc, &plan))
+				return false;
+			count_pages(j, &doc, &page);
+			return true;
+		}
 		bool repeats = repeated(j, &doc);
 		if (!print_one(j, &doc, &plan, repeats, &kept))
 			return false;
+		count_pages(j, &doc, &page);
 		planned = repeats;
 	}
 	if (found == scan_too_many)

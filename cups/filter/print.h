@@ -11,4 +11,8 @@
 // error line, or on a cancel.
 bool print_documents(const job *j);
 
+// Counts the pages of the job's copy in the page log, where they are the
+// filter's to count, for a job that passes unchanged.
+void count_unchanged(const job *j);
+
 #endif

@@ -307,6 +307,7 @@ bool move_compressed(const raster_source *source, bool apple, int out,
 			return report_error("the raster ends within a page header");
 		if (!move_page(&j, ++page))
 			return false;
+		count_written(shifts, page);
 	}
 	debug("pages moved: %ld", page);
 	return flush(w);

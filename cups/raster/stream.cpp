@@ -218,6 +218,7 @@ bool move_raster(const raster_job *j)
 	do {
 		if (!move_page(j, &ends, &h, ++page))
 			return false;
+		count_written(j->shifts, page);
 	} while (cupsRasterReadHeader2(ends.in.get(), &h) != 0);
 	debug("pages moved: %ld", page);
 	return true;

@@ -392,6 +392,15 @@ same_raster() {
 	    END { exit bad != 0 }' "$pages.c" "$pages.m"
 }
 
+# printed_pages FILE: the pages of a driverless printer's document.
+printed_pages() {
+	case $(head -c 4 "$1") in
+	RaS2|UNIR) python3 "$cases/raster_pages.py" "$1" | wc -l ;;
+	%PDF) pdfinfo "$1" 2>/dev/null | awk '$1 == "Pages:" { print $2 }' ;;
+	*) echo unknown ;;
+	esac
+}
+
 # Compares the two outputs of every job.
 while read -r mine theirs queue file size options; do
 	what="$queue $file $options"
@@ -403,6 +412,26 @@ while read -r mine theirs queue file size options; do
 			continue 2
 		}
 	done
+	# The pages counted for the job, which quotas and accounting read: in
+	# the page log, a job's last total, less the one before where the
+	# server ran the job again. Where CUPS's own queue counts none (it
+	# counts no image that imagetopdf makes PDF of), the pages printed.
+	# Where foomatic-rip takes PDF too, CUPS's own queue sends PostScript
+	# through PDF, whose filter counts it; where morvane-filter runs before
+	# foomatic-rip, which counts nothing, nothing counts PostScript.
+	counted=$(awk -v m="$mine" -v t="$theirs" 'BEGIN { a = b = "none" }
+	    $6 == "total" && $3 == m { a0 = a == "none" ? 0 : a; a = $7 }
+	    $6 == "total" && $3 == t { b0 = b == "none" ? 0 : b; b = $7 }
+	    END { print (a == "none" ? a : a - a0), (b == "none" ? b : b - b0) }' \
+	    "$tmp/log/page_log")
+	mine_counted=${counted% *} theirs_counted=${counted#* }
+	[ "$mine_counted" = "$theirs_counted" ] || [ "$theirs_counted" != 0 ] ||
+	    theirs_counted=$(printed_pages "$tmp/printed/$mine.prn")
+	case $queue:$file in
+	c:job.ps|g:job.ps) theirs_counted=0 ;;
+	esac
+	[ "$mine_counted" = "$theirs_counted" ] ||
+	    { fail "$what: pages counted $mine_counted, not $theirs_counted"; continue; }
 	r=$tmp/reports/$mine
 	# The server's copy of the queue's PPD, whose defaults the server may have
 	# set.
