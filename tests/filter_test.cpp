@@ -84,6 +84,16 @@ TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
 	}
 }
 
+// Writes text to the file at path.
+bool write_text(const char *path, const std::string &text)
+{
+	FILE *file = fopen(path, "w");
+	if (file == nullptr)
+		return false;
+	bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
+	return fclose(file) == 0 && ok;
+}
+
 // What next_document finds, one line a document: the bytes before it, its
 // body's first line, its length, "!" if it asks for a size outside its
 // carried setup, the sizes that its code names ("{WxH}"), the last that
@@ -291,11 +301,7 @@ TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
 		{own, "InputSlot=Tray2", true},
 	};
 	for (const auto &c : cases) {
-		std::string text = ppd + c.lines;
-		FILE *file = fopen(path, "w");
-		ASSERT_NE(file, nullptr);
-		ASSERT_EQ(fwrite(text.data(), 1, text.size(), file), text.size());
-		ASSERT_EQ(fclose(file), 0);
+		ASSERT_TRUE(write_text(path, ppd + c.lines));
 		page_setup setup = {};
 		ASSERT_TRUE(read_page_setup(path, c.options, &setup)) << c.options;
 		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.lines << c.options;
@@ -342,11 +348,7 @@ TEST(ppd_chain_ends, names_the_filters_that_end_a_job)
 		    "printer/q", "rastertopwg"},
 	};
 	for (const auto &c : cases) {
-		std::string text = ppd + c.lines;
-		FILE *file = fopen(path, "w");
-		ASSERT_NE(file, nullptr);
-		ASSERT_EQ(fwrite(text.data(), 1, text.size(), file), text.size());
-		ASSERT_EQ(fclose(file), 0);
+		ASSERT_TRUE(write_text(path, ppd + c.lines));
 		ppd_file_t *opened = ppdOpenFile(path);
 		ASSERT_NE(opened, nullptr) << c.lines;
 		char ends[buffer_size];
