@@ -87,6 +87,8 @@ void ppd_chain_ends(ppd_file_t *ppd, const char *final,
 	size_t length = strlen(final);
 	for (; a != nullptr && length > 0;
 	    a = ppdFindNextAttr(ppd, "cupsFilter2", nullptr)) {
+		if (a->value == nullptr)
+			continue;
 		// "source destination cost [maxsize(n)] program"
 		const char *to = a->value + strcspn(a->value, " \t");
 		to += strspn(to, " \t");
