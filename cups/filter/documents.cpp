@@ -244,6 +244,9 @@ bool pages_set_nothing(const scan_state *state, const char *page)
 	    find_key(state->setup, page, disabled) != nullptr;
 }
 
+// CUPS's line before the copies that a document asks the printer for.
+const char copies_line[] = "%RBIBeginNonPPDFeature: *NumCopies";
+
 // Reads the comment line at line. Returns where the scan goes on, or null
 // at the end of the document.
 const char *read_comment(scan_state *state, const char *line)
@@ -281,10 +284,8 @@ const char *read_comment(scan_state *state, const char *line)
 	} else if (line_is(line, end, "%%BeginPageSetup")) {
 		state->page_run = state->pages == 1 && !pages_set_nothing(state,
 		    line) ? after : nullptr;
-	} else if (has_prefix(line, end, "%RBIBeginNonPPDFeature: *NumCopies") &&
-	    state->pages == 0) {
-		off_t copies = read_count(line +
-		    strlen("%RBIBeginNonPPDFeature: *NumCopies"), after, 9999);
+	} else if (has_prefix(line, end, copies_line) && state->pages == 0) {
+		off_t copies = read_count(line + strlen(copies_line), after, 9999);
 		state->doc->copies = copies > 0 ? (int)copies : 1;
 		open_block(state, line);
 	} else if (has_prefix(line, end, "%%BeginFeature:") ||
