@@ -44,3 +44,21 @@ dots_range dots_on_sheet(float length, float reference)
 	return dots_range{-vertical_margin * 300 - shift,
 	    (2 * (double)length / 72 - vertical_margin) * 300 - shift};
 }
+
+dots_bounds no_bounds()
+{
+	return dots_bounds{.range = {.low = -HUGE_VAL, .high = HUGE_VAL},
+	    .low = -1, .high = -1};
+}
+
+void narrow_bounds(dots_bounds *bounds, dots_range range, int index)
+{
+	if (bounds->low < 0 || range.low > bounds->range.low) {
+		bounds->range.low = range.low;
+		bounds->low = index;
+	}
+	if (bounds->high < 0 || range.high < bounds->range.high) {
+		bounds->range.high = range.high;
+		bounds->high = index;
+	}
+}

@@ -30,4 +30,18 @@ struct dots_range {
 };
 dots_range dots_on_sheet(float length, float reference);
 
+// The values that keep the page on each of a set of sheets: the range
+// common to theirs, and the sheet that bounds each end, by its index (-1
+// before the first). The range is empty where low is not below high.
+struct dots_bounds {
+	dots_range range;
+	int low;
+	int high;
+};
+dots_bounds no_bounds();
+
+// Narrows bounds to the range of the sheet index; of two sheets with the
+// same end, the earlier bounds it.
+void narrow_bounds(dots_bounds *bounds, dots_range range, int index);
+
 #endif

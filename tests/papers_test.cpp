@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: MIT
+// morvane-setup's papers: the values that keep the page on every paper of
+// a PPD, and which papers bound them.
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "dots.h"
+#include "sizes.h"
+
+namespace {
+
+// A PPD of the papers, "NAME WIDTH LENGTH" a line, the first its default
+// where default_size is true, written to a file of its own whose path
+// goes to path.
+bool write_ppd(char path[32], const char *papers, bool default_size)
+{
+	snprintf(path, 32, "/tmp/morvane-test.XXXXXX");
+	int fd = mkstemp(path);
+	if (fd < 0)
+		return false;
+	std::string sizes, dimensions, first;
+	char name[64];
+	float width = 0, length = 0;
+	int used = 0;
+	for (const char *p = papers; sscanf(p, "%63s %f %f%n", name, &width,
+	    &length, &used) == 3; p += used) {
+		first = first.empty() ? name : first;
+		sizes += std::string("*PageSize ") + name + ": \"x\"\n";
+		dimensions += std::string("*PaperDimension ") + name + ": \"" +
+		    std::to_string(width) + " " + std::to_string(length) + "\"\n";
+	}
+	std::string text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n" + (default_size ?
+	    "*DefaultPageSize: " + first + "\n" : std::string()) + sizes +
+	    "*CloseUI: *PageSize\n" + dimensions;
+	bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size();
+	return close(fd) == 0 && ok;
+}
+
+// The range common to a set of ranges, and which one bounds each end: the
+// narrowest end, the first of equal ones; none may leave it empty.
+TEST(narrow_bounds, keeps_the_narrowest_end_and_its_sheet)
+{
+	const struct {
+		std::vector<dots_range> ranges;
+		dots_range common;
+		int low;
+		int high;
+	} cases[] = {
+		{{{-35.43, 6981.23}}, {-35.43, 6981.23}, 0, 0},
+		{{{-35.43, 6981.23}, {172.9, 6772.9}, {993.73, 5952.07}},
+		    {993.73, 5952.07}, 2, 2},
+		{{{10, 100}, {0, 50}, {20, 200}}, {20, 50}, 2, 1},
+		// Equal ends: the earlier sheet.
+		{{{-35, 100}, {-35, 90}, {-35, 90}}, {-35, 90}, 0, 1},
+		// Ranges that share nothing: low above high.
+		{{{0, 10}, {20, 30}}, {20, 10}, 1, 0},
+	};
+	for (const auto &c : cases) {
+		dots_bounds bounds = no_bounds();
+		for (size_t i = 0; i < c.ranges.size(); i++)
+			narrow_bounds(&bounds, c.ranges[i], (int)i);
+		EXPECT_EQ(bounds.range.low, c.common.low) << c.ranges.size();
+		EXPECT_EQ(bounds.range.high, c.common.high) << c.ranges.size();
+		EXPECT_EQ(bounds.low, c.low) << c.ranges.size();
+		EXPECT_EQ(bounds.high, c.high) << c.ranges.size();
+	}
+	EXPECT_EQ(no_bounds().low, -1);
+}
+
+// The range of every paper of a PPD: each paper's moved from the reference,
+// or its own where there is none, narrowed to what fits them all; a PPD
+// without a paper has none.
+TEST(every_size_bounds, names_the_papers_that_bound_the_range)
+{
+	const struct {
+		const char *papers;
+		const char *reference;   // "": each paper its own
+		const char *low;
+		const char *high;
+	} cases[] = {
+		{"A4 595 842 Letter 612 792 A5 420 595", "A4", "A5", "A5"},
+		{"A4 595 842 Letter 612 792 A5 420 595", "A5", "A5", "A5"},
+		{"A4 595 842 Letter 612 792 A5 420 595", "", "A4", "A5"},
+		{"Letter 612 792 Label 144 216 A4 595 842", "Letter", "Label",
+		    "Label"},
+		{"Letter 612 792 Label 144 216 A4 595 842", "", "Letter", "Label"},
+		{"A4 595 842", "", "A4", "A4"},
+		{"A4 595 842", "A4", "A4", "A4"},
+	};
+	for (const auto &c : cases) {
+		char path[32];
+		ASSERT_TRUE(write_ppd(path, c.papers, true));
+		paper reference, low, high;
+		bool measured = c.reference[0] != '\0';
+		ASSERT_TRUE(!measured || named_paper(path, c.reference, &reference));
+		ASSERT_TRUE(named_paper(path, c.low, &low));
+		ASSERT_TRUE(named_paper(path, c.high, &high));
+		paper_bounds bounds;
+		ASSERT_TRUE(every_size_bounds(path, measured ? &reference : nullptr,
+		    &bounds)) << c.papers;
+		EXPECT_STREQ(bounds.low.name, c.low) << c.papers << c.reference;
+		EXPECT_STREQ(bounds.high.name, c.high) << c.papers << c.reference;
+		EXPECT_EQ(bounds.range.low, dots_on_sheet(low.length, measured ?
+		    reference.length : low.length).low) << c.papers << c.reference;
+		EXPECT_EQ(bounds.range.high, dots_on_sheet(high.length, measured ?
+		    reference.length : high.length).high) << c.papers << c.reference;
+		// Every paper's own range holds the common one.
+		for (const paper *p : {&low, &high}) {
+			dots_range own = dots_on_sheet(p->length, measured ?
+			    reference.length : p->length);
+			EXPECT_LE(own.low, bounds.range.low);
+			EXPECT_GE(own.high, bounds.range.high);
+		}
+		unlink(path);
+	}
+	char path[32];
+	ASSERT_TRUE(write_ppd(path, "", false));
+	paper_bounds bounds;
+	EXPECT_FALSE(every_size_bounds(path, nullptr, &bounds));
+	unlink(path);
+}
+
+// What the value is checked on: a value in the common range fits every
+// paper, one just outside it is off the paper that bounds that end, which
+// the one line names with the range.
+TEST(fits_every_size, takes_the_values_inside_the_common_range)
+{
+	char path[32];
+	ASSERT_TRUE(write_ppd(path, "A4 595 842 Letter 612 792 A5 420 595",
+	    true));
+	paper a4;
+	ASSERT_TRUE(named_paper(path, "A4", &a4));
+	paper_bounds bounds;
+	ASSERT_TRUE(every_size_bounds(path, &a4, &bounds));
+	const struct {
+		double dots;
+		bool fits;
+	} cases[] = {
+		{bounds.range.low, false},
+		{std::nextafter(bounds.range.low, HUGE_VAL), true},
+		{(bounds.range.low + bounds.range.high) / 2, true},
+		{std::nextafter(bounds.range.high, 0), true},
+		{bounds.range.high, false},
+	};
+	for (const auto &c : cases) {
+		char text[64];
+		snprintf(text, sizeof text, "%.17g", c.dots);
+		testing::internal::CaptureStderr();
+		EXPECT_EQ(fits_every_size(path, text, &a4), c.fits) << text;
+		EXPECT_EQ(testing::internal::GetCapturedStderr().empty(), c.fits);
+	}
+	const std::string start = "\nERROR: morvane-filter: the vertical dots ";
+	const struct {
+		const char *text;
+		bool measured;
+		std::string said;
+	} lines[] = {
+		{"6500", false, "\"6500\" put the page off the sheet for the page "
+		    "size A5, 420 points long: on every paper of the PPD they must "
+		    "lie between -35.43 (bound by A4) and 3464.57 (bound by A5)\n"},
+		{"-40", false, "\"-40\" put the page off the sheet for the page size "
+		    "A4, 595 points long: on every paper of the PPD they must lie "
+		    "between -35.43 (bound by A4) and 3464.57 (bound by A5)\n"},
+		{"4500", true, "\"4500\" put the page off the sheet for the page "
+		    "size A5, 420 points long: on every paper of the PPD they must "
+		    "lie between 693.73 and 4193.73 (both bound by A5)\n"},
+		{"600", true, "\"600\" put the page off the sheet for the page "
+		    "size A5, 420 points long: on every paper of the PPD they must "
+		    "lie between 693.73 and 4193.73 (both bound by A5)\n"},
+		{"4500x", true, ""},
+		{"4000", true, ""},
+		{"3400", false, ""},
+	};
+	unlink(path);
+	// Landscape sheets, 595 and 420 points long.
+	ASSERT_TRUE(write_ppd(path, "A4 842 595 A5 595 420", true));
+	ASSERT_TRUE(named_paper(path, "A4", &a4));
+	for (const auto &l : lines) {
+		testing::internal::CaptureStderr();
+		EXPECT_EQ(fits_every_size(path, l.text, l.measured ? &a4 : nullptr),
+		    l.said.empty()) << l.text;
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(said, l.said.empty() ? "" : start + l.said) << l.text;
+	}
+	unlink(path);
+}
+
+}
