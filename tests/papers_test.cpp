@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
-// morvane-setup's papers: the values that keep the page on every paper of
-// a PPD, and which papers bound them.
+// morvane-setup's papers and values: the values that keep the page on
+// every paper of a PPD, which papers bound them, and the one text that a
+// value is stored as.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -190,6 +194,58 @@ TEST(fits_every_size, takes_the_values_inside_the_common_range)
 		EXPECT_EQ(said, l.said.empty() ? "" : start + l.said) << l.text;
 	}
 	unlink(path);
+}
+
+// The one text that morvane-setup stores for a value that read_dots takes,
+// and the values that it refuses: hexadecimal ones, and those whose
+// decimal would not fit.
+TEST(canonical_dots, writes_the_shortest_plain_decimal)
+{
+	const struct {
+		const char *text;
+		const char *stored;  // nullptr: refused
+	} cases[] = {
+		{"3480", "3480"}, {" 3480", "3480"}, {"+3480", "3480"},
+		{"3.48e3", "3480"}, {"3480.", "3480"}, {"3480 \t", "3480"},
+		{"\t3480", "3480"}, {"3480.000", "3480"}, {"003480", "3480"},
+		{"3100.5", "3100.5"}, {"-35.25", "-35.25"}, {"-0", "0"},
+		{".5", "0.5"}, {"1e-5", "0.00001"}, {"2.5E+2", "250"},
+		{"0.1", "0.1"}, {"1e20", "100000000000000000000"},
+		{"123456789012345678", "123456789012345680"},
+		{"-1.5e-3", "-0.0015"}, {"0", "0"},
+		{"0xD98", nullptr}, {"0X1p3", nullptr}, {"-0x10", nullptr},
+		{" +0x10", nullptr}, {"inf", nullptr}, {"nan", nullptr},
+		{"3480abc", nullptr}, {"", nullptr}, {"1e300", nullptr},
+		{"1e-300", nullptr},
+	};
+	for (const auto &c : cases) {
+		char stored[dots_text_size] = "unchanged";
+		testing::internal::CaptureStderr();
+		EXPECT_EQ(canonical_dots(c.text, stored), c.stored != nullptr)
+		    << c.text;
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(said.empty(), c.stored != nullptr) << c.text << said;
+		if (c.stored != nullptr) {
+			EXPECT_STREQ(stored, c.stored) << c.text;
+		}
+	}
+	// Any value: the text reads back as it, needs no exponent, and is its
+	// own stored form.
+	std::mt19937 random(1);
+	std::uniform_real_distribution<double> dots(-1e7, 1e7);
+	std::uniform_int_distribution<int> digits(1, 17);
+	for (int i = 0; i < 100000; i++) {
+		char text[64], stored[dots_text_size], again[dots_text_size];
+		snprintf(text, sizeof text, "%.*g", digits(random), dots(random));
+		ASSERT_TRUE(canonical_dots(text, stored)) << text;
+		EXPECT_EQ(strtod(stored, nullptr), strtod(text, nullptr)) << text;
+		EXPECT_EQ(strpbrk(stored, "eE+ "), nullptr) << stored;
+		ASSERT_TRUE(canonical_dots(stored, again)) << stored;
+		EXPECT_STREQ(again, stored) << text;
+		size_t length = strlen(stored);
+		EXPECT_TRUE(strchr(stored, '.') == nullptr ||
+		    (stored[length - 1] != '0' && stored[length - 1] != '.')) << stored;
+	}
 }
 
 }
