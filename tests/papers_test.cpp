@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // morvane-setup's papers and values: the values that keep the page on
-// every paper of a PPD, which papers bound them, and the one text that a
-// value is stored as.
+// every paper of a PPD, which papers bound them, the one text that a
+// value is stored as, and the calibration page on every paper.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "calibrate.h"
 #include "dots.h"
 #include "sizes.h"
 
@@ -245,6 +246,64 @@ TEST(canonical_dots, writes_the_shortest_plain_decimal)
 		size_t length = strlen(stored);
 		EXPECT_TRUE(strchr(stored, '.') == nullptr ||
 		    (stored[length - 1] != '0' && stored[length - 1] != '.')) << stored;
+	}
+}
+
+// The calibration page on papers down to labels: ghostscript, as the
+// printer, finds the ink of every page on the paper, and no line of its
+// text past the right margin, which is as wide as the left.
+TEST(write_calibration_page, keeps_every_line_on_the_paper)
+{
+	if (system("gs -h >/dev/null 2>&1") != 0)
+		GTEST_SKIP() << "no ghostscript";
+	const std::string long_name(60, 'q');
+	const struct {
+		const char *queue;
+		float width;
+		float length;
+		const char *size;
+	} cases[] = {
+		{"kyo", 595, 842, nullptr}, {"kyo", 612, 792, "Letter"},
+		{"kyo", 420, 595, "A5"}, {"kyo", 298, 420, "A6"},
+		{"kyo", 144, 216, "w144h216"}, {"kyo", 216, 144, "w216h144"},
+		{"kyo", 288, 432, "w288h432"},
+		{"Office_Printer_Second_Floor", 298, 420, "A6"},
+		{long_name.c_str(), 144, 216, "w144h216"},
+	};
+	for (const auto &c : cases) {
+		char path[] = "/tmp/morvane-test.XXXXXX";
+		int fd = mkstemp(path);
+		ASSERT_GE(fd, 0);
+		FILE *file = fdopen(fd, "w");
+		page_value dots = {.text = "3473.5", .size = c.size, .sheet = {
+		    .name = "x", .width = c.width, .length = c.length}};
+		ASSERT_TRUE(write_calibration_page(file, c.queue, &dots));
+		ASSERT_EQ(fclose(file), 0);
+		char command[256];
+		snprintf(command, sizeof command, "gs -q -dSAFER -dBATCH -dNOPAUSE "
+		    "-dDEVICEWIDTHPOINTS=%g -dDEVICEHEIGHTPOINTS=%g -dFIXEDMEDIA "
+		    "-sDEVICE=bbox %s 2>&1", c.width, c.length, path);
+		FILE *boxes = popen(command, "r");
+		ASSERT_NE(boxes, nullptr);
+		int pages = 0;
+		char line[256];
+		std::string where = std::string(c.queue) + " " +
+		    std::to_string(c.width) + "x" + std::to_string(c.length);
+		while (fgets(line, sizeof line, boxes) != nullptr) {
+			double x0, y0, x1, y1;
+			if (sscanf(line, "%%%%HiResBoundingBox: %lf %lf %lf %lf", &x0, &y0,
+			    &x1, &y1) != 4)
+				continue;
+			pages++;
+			EXPECT_GT(x0, 0) << where << " page " << pages;
+			EXPECT_GT(y0, 0) << where << " page " << pages;
+			EXPECT_LT(x1, c.width) << where << " page " << pages;
+			EXPECT_LT(y1, c.length) << where << " page " << pages;
+			EXPECT_GE(c.width - x1, x0 - 1) << where << " page " << pages;
+		}
+		EXPECT_EQ(pclose(boxes), 0) << where;
+		EXPECT_GT(pages, 0) << where;
+		unlink(path);
 	}
 }
 
