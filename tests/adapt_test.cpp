@@ -263,7 +263,8 @@ TEST(plain_ppd, writes_the_text_of_a_gzip_ppd_to_a_file_of_its_own)
 	path_in(elsewhere, w.folder, "elsewhere");
 	cups_file_t *out = cupsFileOpen(gz, "w9");
 	ASSERT_NE(out, nullptr);
-	ASSERT_EQ(cupsFileWrite(out, text.data(), text.size()), (ssize_t)text.size());
+	ASSERT_EQ(cupsFileWrite(out, text.data(), text.size()),
+	    (ssize_t)text.size());
 	ASSERT_EQ(cupsFileClose(out), 0);
 	std::string zipped = read_text(gz);
 	FILE *file = fopen(cut, "wb");
