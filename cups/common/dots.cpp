@@ -86,7 +86,7 @@ int shortest_digits(double value, char digits[32])
 		if (*p != '.')
 			digits[used++] = *p;
 	digits[used] = '\0';
-	return atoi(e + 1);
+	return (int)strtol(e + 1, nullptr, 10);
 }
 
 }
@@ -101,7 +101,7 @@ bool canonical_dots(const char *text, char canonical[dots_text_size])
 	if (start[0] == '0' && (start[1] == 'x' || start[1] == 'X'))
 		return report_error("the vertical dots \"%s\" are not a decimal "
 		    "number", text);
-	char digits[32];
+	char digits[32] = {};
 	int before = shortest_digits(value, digits) + 1;  // digits before the point
 	int count = (int)strlen(digits);
 	int length = (value < 0) + (before >= count ? before : before > 0 ?

@@ -79,7 +79,7 @@ static double text_mm(const char *text, int length, double points)
 		unsigned char c = text[i];
 		thousandths += c >= 32 && c < 127 ? helvetica[c - 32] : 1000;
 	}
-	return thousandths / 1000.0 * points / 72 * 25.4;
+	return (double)thousandths / 1000 * points / 72 * 25.4;
 }
 
 // The bytes of text that its first line takes: the words that the width
@@ -196,9 +196,10 @@ static row_place place_row(const page_layout *page, int i)
 		double start = number == 1 ? page->first_row : other_row_mm;
 		int rows = rows_from(page, start);
 		rows = rows > 0 || number == 1 ? rows : 1;
+		int column = i / rows;
 		if (i < rows * columns)
 			return row_place{.page = number, .x = page->margin +
-			    i / rows * column_mm, .y = start + i % rows * row_mm};
+			    column * column_mm, .y = start + i % rows * row_mm};
 		i -= rows * columns;
 	}
 }

@@ -220,7 +220,7 @@ bool suspend_queue(http_t *http, const work *w, const char *queue)
 		return false;
 	if (queue_unusable(queue, &facts, why))
 		return true;
-	ppd_filters filters;
+	ppd_filters filters = {};
 	if (!given_filters(w, &filters))
 		return false;
 	const queue_change change = {.queue = queue, .dots = nullptr,

@@ -279,7 +279,7 @@ bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots)
 {
 	char attribute[buffer_size];
 	const char *option = facts->dots;
-	ppd_filters filters;
+	ppd_filters filters = {};
 	if (!given_filters(w, &filters))
 		return false;
 	bool in_ppd = ppd_dots_at(w->given, attribute);

@@ -140,7 +140,7 @@ bool fits_every_size(const char *path, const char *text,
     const paper *reference)
 {
 	double dots = 0;
-	paper_bounds bounds;
+	paper_bounds bounds = {};
 	return !read_dots(text, &dots) ||
 	    !every_size_bounds(path, reference, &bounds) ||
 	    (dots > bounds.range.low && dots < bounds.range.high) ||
