@@ -196,10 +196,11 @@ static row_place place_row(const page_layout *page, int i)
 		double start = number == 1 ? page->first_row : other_row_mm;
 		int rows = rows_from(page, start);
 		rows = rows > 0 || number == 1 ? rows : 1;
-		int column = i / rows;
-		if (i < rows * columns)
+		if (i < rows * columns) {
+			int column = i / rows;
 			return row_place{.page = number, .x = page->margin +
 			    column * column_mm, .y = start + i % rows * row_mm};
+		}
 		i -= rows * columns;
 	}
 }
