@@ -2,7 +2,9 @@
 // morvane-setup's requests to the CUPS server.
 #include "server.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 #include "adapt.h"
 #include "dots.h"
@@ -106,6 +108,12 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 	char path[buffer_size], server[buffer_size];
 	// NOLINTNEXTLINE(cert-err33-c): as long as the work's.
 	snprintf(path, sizeof path, "%s", w->given);
+	// On the server's own machine, cupsGetPPD3 makes path a symbolic link
+	// to the server's PPD of the queue; for a queue whose PPD it cannot
+	// read there (a raw queue, a class), it writes through path. The link
+	// made for the queue before would have it empty that queue's PPD.
+	if (unlink(path) != 0 && errno != ENOENT)
+		return report_error("cannot remove %s:", path);
 	time_t modified = 0;
 	http_status_t status = cupsGetPPD3(http, queue, &modified, path,
 	    sizeof path);
