@@ -116,7 +116,8 @@ bool read_vertical_dots(ppd_file_t *ppd, const options_handle &options,
 	if (!setup->has_dots)
 		return true;
 	return take_value(source == dots_from_option ? option : attribute,
-	    source == dots_from_option ? "the job's option morvane-vertical-dots" :
+	    source == dots_from_option ? "the job's option morvane-vertical-dots "
+	    "(or the queue's morvane-vertical-dots-default)" :
 	    "the PPD's *MorvaneVerticalDots", &setup->value) &&
 	    read_own_values(ppd, setup);
 }

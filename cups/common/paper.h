@@ -12,7 +12,7 @@
 struct dots_value {
 	char text[buffer_size];
 	double dots;
-	char source[80];
+	char source[128];
 };
 
 // A paper's own value, from the PPD's *MorvaneVerticalDots NAME: it holds

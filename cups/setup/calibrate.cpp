@@ -172,8 +172,9 @@ static bool value_on(const work *w, const char *queue, const queue_dots *dots,
 bool calibrate(const work *w, const char *queue, const char *size)
 {
 	http_handle http = connect_server();
+	queue_facts facts;
 	queue_dots dots;
-	if (!http || !find_dots(http.get(), w, queue, &dots))
+	if (!http || !read_queue(http.get(), w, queue, &facts, &dots))
 		return false;
 	double value = 0;
 	if (!dots.runs_filter || !read_dots(dots.value, &value))
@@ -190,15 +191,14 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	    options);
 	cupsFreeOptions(count, options);
 	if (job == 0)
-		return report_error("the CUPS server %s refused a job on %s: %s",
+		return report_error("%s refused a job on %s: %s",
 		    server_name(server), queue, cupsLastErrorString());
 	bool sent = cupsStartDocument(http.get(), queue, job, "calibration page",
 	    CUPS_FORMAT_POSTSCRIPT, 1) == HTTP_STATUS_CONTINUE &&
 	    write_page(http.get(), queue, &page);
 	if (cupsFinishDocument(http.get(), queue) != IPP_STATUS_OK || !sent) {
-		report_error("cannot send the calibration page to %s on the CUPS "
-		    "server %s: %s", queue, server_name(server),
-		    cupsLastErrorString());
+		report_error("cannot send the calibration page to %s on %s: %s",
+		    queue, server_name(server), cupsLastErrorString());
 		(void)cupsCancelJob2(http.get(), queue, job, 0);
 		return false;
 	}

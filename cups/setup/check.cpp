@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The check of the queues.
+// The check of the queues: it only reads.
 #include "check.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "dots.h"
 #include "log.h"
 
 bool lost_calibration(const work *w, const queue_dots *dots,
@@ -19,11 +20,47 @@ bool lost_calibration(const work *w, const queue_dots *dots,
 
 namespace {
 
-// Whether the queue's values fit every paper of its PPD. Says them.
+// Whether text, from source, is a value that the filters take; says what
+// is wrong where it is not: every job of the queue fails.
+bool a_number(const char *queue, const char *source, const char *text,
+    const char *mend)
+{
+	double value = 0;
+	return read_dots(text, &value) || report_error("%s: %s \"%s\" is not a "
+	    "number, so every job fails: %s", queue, source, text, mend);
+}
+
+// Whether each value that the queue's jobs take is a number: the one in
+// effect, and every paper's own, which the filters read for every job.
+bool numbers(const char *queue, const queue_dots *dots,
+    const ppd_values *had)
+{
+	char mend[buffer_size];
+	// NOLINTNEXTLINE(cert-err33-c): a command cut short still says it.
+	snprintf(mend, sizeof mend, "morvane-setup %s DOTS sets a new one",
+	    queue);
+	bool ok = a_number(queue, dots->source, dots->value, mend);
+	for (int i = 0; i < had->count; i++) {
+		char source[buffer_size];
+		// NOLINTNEXTLINE(cert-err33-c): libcups keeps names short.
+		snprintf(source, sizeof source, "its PPD's *MorvaneVerticalDots %s",
+		    had->own[i].name);
+		// NOLINTNEXTLINE(cert-err33-c): as above.
+		snprintf(mend, sizeof mend, "morvane-setup %s DOTS --media %s sets "
+		    "a new one", queue, had->own[i].name);
+		ok = a_number(queue, source, had->own[i].dots, mend) && ok;
+	}
+	return ok;
+}
+
+// Whether the queue's values are numbers that fit every paper of its PPD.
+// Says them.
 bool values_fit(const work *w, const char *queue, const queue_dots *dots)
 {
 	ppd_values had;
 	read_values(w->given, &had);
+	if (!numbers(queue, dots, &had))
+		return false;
 	printf("%s: %s runs, vertical dots %s, %s%s%s\n", queue, dots->filter,
 	    dots->value, dots->source, dots->reference[0] != '\0' ?
 	    ", measured on " : "", dots->reference);
@@ -41,19 +78,20 @@ bool values_fit(const work *w, const char *queue, const queue_dots *dots)
 }
 
 // Checks one queue. Returns false where it has lost its calibration or
-// has a value that does not fit.
+// has a value that fails its jobs.
 bool check_queue(http_t *http, const work *w, const char *queue)
 {
-	queue_defaults defaults;
-	if (!fetch_queue(http, w, queue, &defaults))
+	queue_facts facts;
+	char why[buffer_size];
+	if (!fetch_queue(http, w, queue, &facts))
 		return false;
-	if (!defaults.has_ppd) {
-		printf("%s: no PPD, so no morvane-filter\n", queue);
+	if (queue_unusable(queue, &facts, why)) {
+		printf("%s\n", why);
 		return true;
 	}
 	queue_dots dots;
 	ppd_values kept;
-	if (!find_dots(http, w, queue, &dots))
+	if (!find_dots(w, &facts, &dots))
 		return false;
 	if (lost_calibration(w, &dots, &kept)) {
 		printf("%s: its PPD has lost the calibration that the server keeps, "
@@ -75,19 +113,25 @@ bool check_queue(http_t *http, const work *w, const char *queue)
 
 }
 
-bool check_queues(const work *w, const char *queue)
+bool each_queue(const work *w, queue_task task)
 {
 	http_handle http = connect_server();
 	if (!http)
 		return false;
-	if (queue != nullptr)
-		return check_queue(http.get(), w, queue);
 	cups_dest_t *dests = nullptr;
 	int count = server_queues(http.get(), &dests);
 	bool ok = count >= 0;
 	for (int i = 0; i < count; i++)
 		if (dests[i].instance == nullptr)
-			ok = check_queue(http.get(), w, dests[i].name) && ok;
+			ok = task(http.get(), w, dests[i].name) && ok;
 	cupsFreeDests(count > 0 ? count : 0, dests);
 	return ok;
+}
+
+bool check_queues(const work *w, const char *queue)
+{
+	if (queue == nullptr)
+		return each_queue(w, check_queue);
+	http_handle http = connect_server();
+	return http && check_queue(http.get(), w, queue);
 }

@@ -4,6 +4,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "adapt.h"
@@ -12,6 +16,7 @@
 #include "log.h"
 #include "ppd.h"
 #include "sizes.h"
+#include "text.h"
 
 namespace {
 
@@ -23,41 +28,41 @@ void copy_attribute(ipp_t *response, const char *name,
 	ipp_attribute_t *found = ippFindAttribute(response, name, IPP_TAG_ZERO);
 	const char *text = found != nullptr ? ippGetString(found, 0, nullptr) :
 	    nullptr;
-	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-	snprintf(value, buffer_size, "%s", text != nullptr ? text : "");
+	copy_text(value, buffer_size, text != nullptr ? text : "");
 }
 
-// Sends request for the queue to the server, with the PPD file ppd where
-// it is not null; the queue's defaults go to defaults. Returns false after
-// the line that says why it failed: a refusal for want of rights says how
-// to have them.
-bool ask_server(http_t *http, ipp_t *request, const char *queue,
-    const char *ppd, queue_defaults *defaults)
+// Whether the server refused for want of rights.
+bool rights(ipp_status_t status)
 {
-	char server[buffer_size];
-	ipp_t *response = ppd != nullptr ?
-	    cupsDoFileRequest(http, request, "/admin/", ppd) :
-	    cupsDoRequest(http, request, "/");
-	copy_attribute(response, dots_option, defaults->dots);
-	copy_attribute(response, "media-default", defaults->media);
-	copy_attribute(response, calibration_option, defaults->calibration);
-	defaults->temporary = ippGetBoolean(ippFindAttribute(response,
-	    "printer-is-temporary", IPP_TAG_BOOLEAN), 0) != 0;
-	ippDelete(response);
-	ipp_status_t status = cupsLastError();
-	if (status <= IPP_STATUS_OK_CONFLICTING)
-		return true;
-	if (status == IPP_STATUS_ERROR_NOT_FOUND)
-		return report_error("there is no queue %s on the CUPS server %s",
-		    queue, server_name(server));
-	bool rights = status == IPP_STATUS_ERROR_FORBIDDEN ||
+	return status == IPP_STATUS_ERROR_FORBIDDEN ||
 	    status == IPP_STATUS_ERROR_NOT_AUTHORIZED ||
 	    status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
 	    status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
-	return report_error("the CUPS server %s refused to %s %s: %s%s",
-	    server_name(server), ppd != nullptr ? "change" : "show", queue,
-	    cupsLastErrorString(), rights ? "; run morvane-setup as root (or "
-	    "with sudo)" : "");
+}
+
+// Sends request for the queue to the server: a change where ppd is not
+// null (with that PPD file where it is not empty). Returns the response, to
+// be deleted, or null after the line that says why it failed: a refusal
+// for want of rights says how to have them.
+ipp_t *ask_server(http_t *http, ipp_t *request, const char *queue,
+    const char *ppd)
+{
+	char server[buffer_size];
+	ipp_t *response = ppd != nullptr && ppd[0] != '\0' ?
+	    cupsDoFileRequest(http, request, "/admin/", ppd) :
+	    cupsDoRequest(http, request, ppd != nullptr ? "/admin/" : "/");
+	ipp_status_t status = cupsLastError();
+	if (status <= IPP_STATUS_OK_CONFLICTING)
+		return response != nullptr ? response : ippNew();
+	ippDelete(response);
+	if (status == IPP_STATUS_ERROR_NOT_FOUND)
+		report_error("there is no queue %s on %s", queue, server_name(server));
+	else
+		report_error("%s refused to %s %s: %s%s", server_name(server),
+		    ppd != nullptr ? "change" : "show", queue, cupsLastErrorString(),
+		    rights(status) ? "; run morvane-setup as root (or with sudo)" :
+		    "");
+	return nullptr;
 }
 
 // A request of op for the queue, with the operation's attributes, which
@@ -75,12 +80,85 @@ ipp_t *queue_request(ipp_op_t op, const char *queue)
 	return request;
 }
 
+// What the server said of the queue.
+void read_facts(ipp_t *response, queue_facts *facts)
+{
+	copy_attribute(response, dots_option, facts->dots);
+	copy_attribute(response, "media-default", facts->media);
+	copy_attribute(response, calibration_option, facts->calibration);
+	copy_attribute(response, "device-uri", facts->device);
+	copy_attribute(response, "printer-state-message", facts->message);
+	int type = ippGetInteger(ippFindAttribute(response, "printer-type",
+	    IPP_TAG_ENUM), 0);
+	facts->kind = (type & CUPS_PRINTER_CLASS) != 0 ? printer_class :
+	    (type & CUPS_PRINTER_REMOTE) != 0 ? remote_printer : local_printer;
+	facts->temporary = ippGetBoolean(ippFindAttribute(response,
+	    "printer-is-temporary", IPP_TAG_BOOLEAN), 0) != 0;
+	ipp_attribute_t *accepting = ippFindAttribute(response,
+	    "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+	facts->accepting = accepting == nullptr ||
+	    ippGetBoolean(accepting, 0) != 0;
+	facts->stopped = ippGetInteger(ippFindAttribute(response,
+	    "printer-state", IPP_TAG_ENUM), 0) == IPP_PSTATE_STOPPED;
+}
+
+// The path of the printer's PPD on the server: its URI's resource and
+// ".ppd", as the server gives it, encoded.
+bool ppd_resource(ipp_t *response, const char *queue,
+    char resource[HTTP_MAX_URI])
+{
+	ipp_attribute_t *uri = ippFindAttribute(response,
+	    "printer-uri-supported", IPP_TAG_URI);
+	char scheme[32], user[HTTP_MAX_URI], host[HTTP_MAX_URI];
+	int port = 0;
+	size_t length = 0;
+	if (uri == nullptr || httpSeparateURI(HTTP_URI_CODING_NONE,
+	    ippGetString(uri, 0, nullptr), scheme, sizeof scheme, user,
+	    sizeof user, host, sizeof host, &port, resource, HTTP_MAX_URI - 4) <
+	    HTTP_URI_STATUS_OK || (length = strlen(resource)) == 0)
+		return report_error("the CUPS server gives no address for %s",
+		    queue);
+	memcpy(resource + length, ".ppd", 5);
+	return true;
+}
+
+// Writes the printer's PPD from the server to w->given, a new file of
+// morvane-setup's own folder: never through a file or link that was
+// there. found says whether the printer has one.
+bool download_ppd(http_t *http, const work *w, const char *resource,
+    const char *queue, bool *found)
+{
+	char server[buffer_size];
+	if (unlink(w->given) != 0 && errno != ENOENT)
+		return report_error("cannot remove %s:", w->given);
+	int fd = open(w->given, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW |
+	    O_CLOEXEC, 0600);
+	if (fd < 0)
+		return report_error("cannot make %s:", w->given);
+	http_status_t status = cupsGetFd(http, resource, fd);
+	if (close(fd) != 0)
+		return report_error("cannot write %s:", w->given);
+	*found = status == HTTP_STATUS_OK;
+	if (status == HTTP_STATUS_OK || status == HTTP_STATUS_NOT_FOUND)
+		return true;
+	return report_error("cannot get the PPD of %s from %s: %s", queue,
+	    server_name(server), httpStatus(status));
+}
+
 }
 
 const char *server_name(char name[buffer_size])
 {
-	// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
-	snprintf(name, buffer_size, "%s:%d", cupsServer(), ippPort());
+	const char *named = getenv("CUPS_SERVER");
+	if (named != nullptr && named[0] != '\0')
+		// NOLINTNEXTLINE(cert-err33-c): a name cut short still says it.
+		snprintf(name, buffer_size, "the CUPS server %s", named);
+	else if (cupsServer()[0] == '/')
+		copy_text(name, buffer_size, "the local CUPS server");
+	else
+		// NOLINTNEXTLINE(cert-err33-c): as above.
+		snprintf(name, buffer_size, "the CUPS server %s:%d", cupsServer(),
+		    ippPort());
 	return name;
 }
 
@@ -90,38 +168,61 @@ http_handle connect_server()
 	    AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr), httpClose);
 	char server[buffer_size];
 	if (!http)
-		report_error("cannot reach the CUPS server %s: %s",
-		    server_name(server), cupsLastErrorString());
+		report_error("cannot reach %s: %s", server_name(server),
+		    cupsLastErrorString());
 	return http;
 }
 
 bool fetch_queue(http_t *http, const work *w, const char *queue,
-    queue_defaults *defaults)
+    queue_facts *facts)
 {
 	ipp_t *request = queue_request(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
 	const char *const wanted[] = {"printer-name", dots_option,
-	    "media-default", calibration_option, "printer-is-temporary"};
+	    "media-default", calibration_option, "printer-is-temporary",
+	    "printer-type", "device-uri", "printer-uri-supported",
+	    "printer-state", "printer-state-message",
+	    "printer-is-accepting-jobs"};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
-	    "requested-attributes", 5, nullptr, wanted);
-	if (!ask_server(http, request, queue, nullptr, defaults))
+	    "requested-attributes", sizeof wanted / sizeof wanted[0], nullptr,
+	    wanted);
+	ipp_t *response = ask_server(http, request, queue, nullptr);
+	if (response == nullptr)
 		return false;
-	char path[buffer_size], server[buffer_size];
-	// NOLINTNEXTLINE(cert-err33-c): as long as the work's.
-	snprintf(path, sizeof path, "%s", w->given);
-	// On the server's own machine, cupsGetPPD3 makes path a symbolic link
-	// to the server's PPD of the queue; for a queue whose PPD it cannot
-	// read there (a raw queue, a class), it writes through path. The link
-	// made for the queue before would have it empty that queue's PPD.
-	if (unlink(path) != 0 && errno != ENOENT)
-		return report_error("cannot remove %s:", path);
-	time_t modified = 0;
-	http_status_t status = cupsGetPPD3(http, queue, &modified, path,
-	    sizeof path);
-	defaults->has_ppd = status == HTTP_STATUS_OK;
-	if (status == HTTP_STATUS_OK || status == HTTP_STATUS_NOT_FOUND)
-		return true;
-	return report_error("cannot get the PPD of %s from the CUPS server %s: "
-	    "%s", queue, server_name(server), cupsLastErrorString());
+	read_facts(response, facts);
+	facts->has_ppd = false;
+	char resource[HTTP_MAX_URI];
+	bool ok = facts->kind != local_printer ||
+	    (ppd_resource(response, queue, resource) &&
+	    download_ppd(http, w, resource, queue, &facts->has_ppd));
+	ippDelete(response);
+	return ok;
+}
+
+bool queue_unusable(const char *queue, const queue_facts *facts,
+    char why[buffer_size])
+{
+	int n = 0;
+	if (facts->kind == printer_class)
+		n = snprintf(why, buffer_size, "%s is a class, whose members print "
+		    "its jobs with their own PPDs: set up each member (lpstat -c %s "
+		    "lists them)", queue, queue);
+	else if (facts->kind == remote_printer)
+		n = snprintf(why, buffer_size, "%s is a queue of another CUPS "
+		    "server, which keeps its PPD: run morvane-setup there", queue);
+	else if (facts->has_ppd)
+		return false;
+	else if (has_prefix(facts->device, facts->device + strlen(facts->device),
+	    "ipp"))
+		n = snprintf(why, buffer_size, "%s has no PPD: lpadmin -m everywhere "
+		    "makes none for a printer that takes only raster; lpadmin -p %s "
+		    "-m driverless:%s gives it one", queue, queue, facts->device);
+	else
+		n = snprintf(why, buffer_size, "%s is a raw queue, with no PPD: its "
+		    "jobs reach the printer through no filter; lpadmin -p %s -m "
+		    "MODEL gives it one", queue, queue);
+	if (n < 0 || n >= buffer_size)
+		copy_text(why, buffer_size, "the queue cannot be set up");
+	return true;
 }
 
 bool install_ppd(http_t *http, const work *w, const char *queue,
@@ -137,8 +238,19 @@ bool install_ppd(http_t *http, const work *w, const char *queue,
 	else
 		ippAddOutOfBand(request, IPP_TAG_PRINTER, IPP_TAG_DELETEATTR,
 		    calibration_option);
-	queue_defaults defaults;
-	return ask_server(http, request, queue, w->adapted, &defaults);
+	ipp_t *response = ask_server(http, request, queue, w->adapted);
+	ippDelete(response);
+	return response != nullptr;
+}
+
+bool forget_calibration(http_t *http, const char *queue)
+{
+	ipp_t *request = queue_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
+	ippAddOutOfBand(request, IPP_TAG_PRINTER, IPP_TAG_DELETEATTR,
+	    calibration_option);
+	ipp_t *response = ask_server(http, request, queue, "");
+	ippDelete(response);
+	return response != nullptr;
 }
 
 int server_queues(http_t *http, cups_dest_t **dests)
@@ -148,24 +260,18 @@ int server_queues(http_t *http, cups_dest_t **dests)
 	int count = cupsGetDests2(http, dests);
 	if (count == 0 && cupsLastError() > IPP_STATUS_OK_CONFLICTING &&
 	    cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
-		return report_error("cannot list the queues of the CUPS server %s: %s",
+		return report_error("cannot list the queues of %s: %s",
 		    server_name(server), cupsLastErrorString()) ? 0 : -1;
 	return count;
 }
 
-bool find_dots(http_t *http, const work *w, const char *queue,
-    queue_dots *dots)
+bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots)
 {
-	queue_defaults defaults;
 	char attribute[buffer_size];
-	if (!fetch_queue(http, w, queue, &defaults))
-		return false;
-	if (!defaults.has_ppd)
-		return report_error("the queue %s has no PPD", queue);
-	const char *option = defaults.dots;
+	const char *option = facts->dots;
 	FILE *in = fopen(w->given, "rb");
 	if (in == nullptr)
-		return report_error("cannot read the PPD of %s:", queue);
+		return report_error("cannot read %s:", w->given);
 	ppd_filters filters;
 	read_filters(in, &filters);
 	(void)fclose(in);
@@ -174,24 +280,31 @@ bool find_dots(http_t *http, const work *w, const char *queue,
 	    in_ppd ? attribute : nullptr);
 	dots->runs_filter = filters.runs_filter;
 	const printer_kind *kind = kind_of(&filters);
-	// NOLINTNEXTLINE(cert-err33-c): morvane's names fit.
-	snprintf(dots->filter, sizeof dots->filter, "%s", filters.runs_filter ?
+	copy_text(dots->filter, sizeof dots->filter, filters.runs_filter ?
 	    filters.running : kind->program != nullptr ? kind->program :
 	    "morvane-filter");
 	dots->source = source == dots_from_option ?
 	    "the queue's morvane-vertical-dots-default" :
 	    "its PPD's *MorvaneVerticalDots";
-	// NOLINTNEXTLINE(cert-err33-c): both came from buffers of this size.
-	snprintf(dots->value, buffer_size, "%s", source == dots_from_option ?
+	copy_text(dots->value, buffer_size, source == dots_from_option ?
 	    option : source == dots_from_ppd ? attribute : "");
 	paper reference;
-	// NOLINTNEXTLINE(cert-err33-c): as long as the name's.
-	snprintf(dots->reference, buffer_size, "%s",
+	copy_text(dots->reference, buffer_size,
 	    reference_paper(w->given, &reference) ? reference.name : "");
-	if (!default_paper(w->given, defaults.media[0] != '\0' ? defaults.media :
+	if (!default_paper(w->given, facts->media[0] != '\0' ? facts->media :
 	    nullptr, &dots->start))
 		dots->start.name[0] = '\0';
-	// NOLINTNEXTLINE(cert-err33-c): as long as the default's.
-	snprintf(dots->kept, buffer_size, "%s", defaults.calibration);
+	copy_text(dots->kept, buffer_size, facts->calibration);
 	return true;
+}
+
+bool read_queue(http_t *http, const work *w, const char *queue,
+    queue_facts *facts, queue_dots *dots)
+{
+	char why[buffer_size];
+	if (!fetch_queue(http, w, queue, facts))
+		return false;
+	if (queue_unusable(queue, facts, why))
+		return report_error("%s", why);
+	return find_dots(w, facts, dots);
 }

@@ -16,27 +16,46 @@ using http_handle = std::unique_ptr<http_t, decltype(&httpClose)>;
 // A connection to the server; empty after the error line.
 http_handle connect_server();
 
-// The server's name, for the messages: host and port.
+// The server, for the messages: "the CUPS server NAME" as the user named
+// it (CUPS_SERVER, or the host and port of client.conf), or "the local CUPS
+// server" where libcups takes its own socket.
 const char *server_name(char name[buffer_size]);
 
 // The queue's default for the vertical dots, as the server keeps it.
 constexpr char dots_option[] = "morvane-vertical-dots-default";
 
-// What the server keeps of a queue besides its PPD: its defaults for the
+// What a queue of the server is: a printer of its own, a class of
+// printers, or a printer of another server that it only passes jobs to.
+enum queue_kind { local_printer, printer_class, remote_printer };
+
+// What the server says of a queue besides its PPD: its defaults for the
 // dots and for the paper (a PWG name), each empty where it has none.
-struct queue_defaults {
+struct queue_facts {
 	char dots[buffer_size];
 	char media[buffer_size];
 	char calibration[buffer_size]; // what morvane-setup kept of it
+	char device[buffer_size];  // its device URI, where the server tells
+	char message[buffer_size]; // its printer's last word, or empty
+	queue_kind kind;
 	bool has_ppd;              // the queue has a PPD, in w->given
 	bool temporary;            // CUPS made it for a printer that it found,
 	                           // and deletes it when it is idle
+	bool accepting;            // it takes new jobs
+	bool stopped;              // it holds its jobs: disabled, or its
+	                           // printer stopped
 };
 
-// Writes the queue's PPD, from the server, to w->given, where it has one,
-// and its defaults to defaults. Returns false after the error line.
+// Asks the server about the queue; a printer's PPD goes to w->given, a
+// file of morvane-setup's own folder that nothing else links to, where it
+// has one. Only reads. Returns false after the error line.
 bool fetch_queue(http_t *http, const work *w, const char *queue,
-    queue_defaults *defaults);
+    queue_facts *facts);
+
+// Why morvane-setup cannot set up the queue, in why: a class, a queue of
+// another server, or one without a PPD (with what to do instead). Returns
+// false where it can.
+bool queue_unusable(const char *queue, const queue_facts *facts,
+    char why[buffer_size]);
 
 // What the queue gets with its new PPD: its default for the dots, where
 // not null, and the calibration that the server keeps, or none (null).
@@ -49,6 +68,10 @@ struct queue_settings {
 // keeps the queue's other settings. Returns false after the error line.
 bool install_ppd(http_t *http, const work *w, const char *queue,
     const queue_settings *settings);
+
+// Drops the calibration that the server keeps of the queue, and nothing
+// else. Returns false after the error line.
+bool forget_calibration(http_t *http, const char *queue);
 
 // The server's queues, as cupsGetDests2 gives them: their count, or -1
 // after the error line.
@@ -69,9 +92,14 @@ struct queue_dots {
 	                           // empty
 };
 
-// Finds the vertical dots that the queue's jobs get. Returns false after
-// the error line, also for a queue without a PPD.
-bool find_dots(http_t *http, const work *w, const char *queue,
-    queue_dots *dots);
+// Finds the vertical dots that the jobs of a queue with a PPD get, from
+// what fetch_queue found. Returns false after the error line.
+bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots);
+
+// Asks the server about a queue that morvane-setup can set up, and finds
+// the vertical dots that its jobs get. Returns false after the error line,
+// also for a queue that it cannot set up.
+bool read_queue(http_t *http, const work *w, const char *queue,
+    queue_facts *facts, queue_dots *dots);
 
 #endif

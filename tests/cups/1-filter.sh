@@ -169,10 +169,10 @@ own-value-elsewhere PPD=$tmp/own.ppd media=Letter $job file ok Letter Letter
 own-value-off-the-sheet PPD=$tmp/own-off.ppd media=A5 $job file the PPD's *MorvaneVerticalDots A5 "9000" puts the page off the sheet for the page size A5, 595 points long: it must lie between -35.43 and 4922.90
 another-paper-of-the-job - media=A5\040morvane-vertical-dots=3300 $job file ok A5 A5
 dots-of-the-job-alone PPD=$tmp/plain.ppd morvane-vertical-dots=3473 $job file ok A4 A4
-dots-of-the-job-not-a-number - morvane-vertical-dots=34x $job file the job's option morvane-vertical-dots "34x" is not a number
-error-in-a-shared-log - morvane-vertical-dots=34x $job shared the job's option morvane-vertical-dots "34x" is not a number
-dots-off-the-sheet - morvane-vertical-dots=34730 $job file the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
-dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400\040morvane-vertical-dots=5200 $job file the job's option morvane-vertical-dots "5200" puts the page off the sheet for the page size Custom, 400 points long: it must lie between 1806.23 and 5139.57
+dots-of-the-job-not-a-number - morvane-vertical-dots=34x $job file the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "34x" is not a number
+error-in-a-shared-log - morvane-vertical-dots=34x $job shared the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "34x" is not a number
+dots-off-the-sheet - morvane-vertical-dots=34730 $job file the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400\040morvane-vertical-dots=5200 $job file the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "5200" puts the page off the sheet for the page size Custom, 400 points long: it must lie between 1806.23 and 5139.57
 dots-below-the-sheet PPD=$tmp/low.ppd - $job file the PPD's *MorvaneVerticalDots "-40" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
 size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 842 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
 custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points

@@ -148,8 +148,8 @@ while IFS='|' read -r queue file options expected; do
 	id=${request#*"$queue"-} id=${id%% *}
 	echo "$id $queue $expected" >>"$tmp/failing"
 done <<FAILING
-too-far|job.ps||the job's option morvane-vertical-dots "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
-not-a-number|job.pdf||the job's option morvane-vertical-dots "3473abc" is not a number
-a4|small.ps|-o morvane-vertical-dots=1500|the job's option morvane-vertical-dots "1500" puts the page off the sheet for the page size 200x200, 200 points long: it must lie between 2639.57 and 4306.23
+too-far|job.ps||the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+not-a-number|job.pdf||the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "3473abc" is not a number
+a4|small.ps|-o morvane-vertical-dots=1500|the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "1500" puts the page off the sheet for the page size 200x200, 200 points long: it must lie between 2639.57 and 4306.23
 FAILING
 

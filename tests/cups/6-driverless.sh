@@ -170,7 +170,7 @@ not-raster|morvane-raster|direct.ppd||garbage|the job is not CUPS, PWG or Apple 
 no-raster|morvane-raster|direct.ppd||empty|the job holds no raster: 0 bytes
 not-pdf|morvane-pdf|direct.ppd||garbage|cannot read the PDF: $tmp/garbage: *
 no-pdf|morvane-pdf|direct.ppd||empty|the job holds no PDF: 0 bytes
-off-the-sheet|morvane-pdf|direct.ppd|morvane-vertical-dots=99999|-|the job's option morvane-vertical-dots "99999" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
-not-a-number|morvane-raster|direct.ppd|morvane-vertical-dots=abc|garbage|the job's option morvane-vertical-dots "abc" is not a number
+off-the-sheet|morvane-pdf|direct.ppd|morvane-vertical-dots=99999|-|the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "99999" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+not-a-number|morvane-raster|direct.ppd|morvane-vertical-dots=abc|garbage|the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "abc" is not a number
 no-such-file|morvane-raster|direct.ppd||none|cannot open $tmp/none: No such file or directory
 ROWS

@@ -17,7 +17,8 @@
 # server, runs the numbered case files of its folder in their order, then
 # submits the jobs that they listed, waits for them and compares them.
 # The case files list jobs in $tmp/jobs (both queues of a pair),
-# $tmp/failing (jobs that must fail) and $tmp/calibrations.
+# $tmp/failing (jobs that must fail) and $tmp/calibrations; the last,
+# 8-server.sh, runs on every queue of the server after the jobs.
 set -u
 cases=$(cd "$(dirname "$0")" && pwd)
 here=${cases%/*}
@@ -488,6 +489,7 @@ while read -r id queue expected; do
 	fi
 done <"$tmp/failing"
 
+. "$cases/8-server.sh"
 check_calibrations
 # A driverless printer's or a raster driver's calibration page completed,
 # its page moved by the queue's filter.
