@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cups/file.h>
 #include <gtest/gtest.h>
 
 #include "adapt.h"
@@ -227,6 +231,83 @@ TEST(read_dots, takes_a_number_alone_blanks_around_it)
 			EXPECT_EQ(value, c.value) << c.text;
 		}
 	}
+}
+
+// The text of a file, or "none" where it cannot be read.
+std::string read_text(const char *path)
+{
+	FILE *in = fopen(path, "rb");
+	if (in == nullptr)
+		return "none";
+	std::string text;
+	char bytes[256];
+	for (size_t n; (n = fread(bytes, 1, sizeof bytes, in)) > 0;)
+		text.append(bytes, n);
+	fclose(in);
+	return text;
+}
+
+// A PPD compressed by gzip is read as libcups reads it: its text, written
+// to a file of the run's folder that was not there before; a plain PPD,
+// or a file that cannot be opened, is read where it is.
+TEST(plain_ppd, writes_the_text_of_a_gzip_ppd_to_a_file_of_its_own)
+{
+	work w = {};
+	ASSERT_TRUE(make_work(&w));
+	const std::string text = head + foomatic + std::string(5000, '%') + "\n";
+	char gz[buffer_size], cut[buffer_size], plain_file[buffer_size],
+	    elsewhere[buffer_size], plain[buffer_size];
+	path_in(gz, w.folder, "given.ppd.gz");
+	path_in(cut, w.folder, "cut.ppd.gz");
+	path_in(plain_file, w.folder, "given.ppd");
+	path_in(elsewhere, w.folder, "elsewhere");
+	cups_file_t *out = cupsFileOpen(gz, "w9");
+	ASSERT_NE(out, nullptr);
+	ASSERT_EQ(cupsFileWrite(out, text.data(), text.size()),
+	    (ssize_t)text.size());
+	ASSERT_EQ(cupsFileClose(out), 0);
+	std::string zipped = read_text(gz);
+	FILE *file = fopen(cut, "wb");
+	fwrite(zipped.data(), 1, zipped.size() - 20, file);
+	fclose(file);
+	file = fopen(plain_file, "wb");
+	fwrite(text.data(), 1, text.size(), file);
+	fclose(file);
+	char missing[] = "/nonexistent/x.ppd";
+	path_in(plain, w.folder, "plain.ppd");
+	const struct {
+		const char *path;
+		const char *read;        // nullptr: refused
+		const char *link;        // where not null, plain.ppd is a link to it
+	} cases[] = {
+		{plain_file, plain_file, nullptr},
+		{missing, missing, nullptr},
+		{gz, plain, nullptr},
+		{cut, nullptr, nullptr},
+		{gz, nullptr, elsewhere},
+	};
+	for (const auto &c : cases) {
+		unlink(plain);
+		if (c.link != nullptr) {
+			ASSERT_EQ(symlink(c.link, plain), 0);
+		}
+		char written[buffer_size] = "";
+		testing::internal::CaptureStderr();
+		const char *read = plain_ppd(&w, c.path, "the PPD", written);
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(said.empty(), c.read != nullptr) << c.path << said;
+		EXPECT_STREQ(read, c.read) << c.path;
+		// The text where it is read, no file where it is not.
+		struct stat made;
+		if (c.read == plain) {
+			EXPECT_EQ(read_text(plain), text);
+		} else {
+			EXPECT_TRUE(c.link != nullptr || lstat(plain, &made) != 0)
+			    << c.path;
+		}
+		EXPECT_EQ(read_text(elsewhere), "none") << c.path;
+	}
+	remove_folder(w.folder);
 }
 
 }

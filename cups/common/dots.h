@@ -30,4 +30,31 @@ struct dots_range {
 };
 dots_range dots_on_sheet(float length, float reference);
 
+// The values that keep the page on each of a set of sheets: the range
+// common to theirs, and the sheet that bounds each end, by its index (-1
+// before the first). The range is empty where low is not below high.
+struct dots_bounds {
+	dots_range range;
+	int low;
+	int high;
+};
+dots_bounds no_bounds();
+
+// Narrows bounds to the range of the sheet index; of two sheets with the
+// same end, the earlier bounds it.
+void narrow_bounds(dots_bounds *bounds, dots_range range, int index);
+
+// The text that morvane-setup stores for a value: the shortest decimal
+// that reads back as the same number, with no sign but a minus, no
+// exponent, no blanks and no point without digits after it ("3480",
+// "3100.5", "-35.25"). Its size leaves room for every value that can keep
+// a page on a sheet.
+constexpr int dots_text_size = 64;
+
+// The value text, as read_dots takes it, in that form. read_dots also
+// takes the hexadecimal numbers of strtod, which PPDs in use may hold and
+// the filters still take; morvane-setup stores none. Returns false after
+// the error line that names text.
+bool canonical_dots(const char *text, char canonical[dots_text_size]);
+
 #endif

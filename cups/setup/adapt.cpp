@@ -6,9 +6,17 @@
 #include "adapt.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cups/file.h>
+
 #include "kinds.h"
+#include "log.h"
 #include "text.h"
 
 namespace {
@@ -332,4 +340,77 @@ bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
 		ok = false;
 	return ok && (values == nullptr || write_lines(out, kind, filters,
 	    values, eol));
+}
+
+namespace {
+
+// Whether the file at path holds gzip's data, as libcups tells it, and
+// the length of the text, less whole 4 GiB, that its end gives.
+bool gzip_length(const char *path, uint32_t *length)
+{
+	FILE *in = fopen(path, "rb");
+	unsigned char head[3] = {}, tail[4] = {};
+	bool gzip = in != nullptr && fread(head, 1, 3, in) == 3 &&
+	    head[0] == 0x1f && head[1] == 0x8b && head[2] == 8 &&
+	    fseek(in, -4, SEEK_END) == 0 && fread(tail, 1, 4, in) == 4;
+	if (in != nullptr)
+		(void)fclose(in);
+	*length = (uint32_t)tail[0] | (uint32_t)tail[1] << 8 |
+	    (uint32_t)tail[2] << 16 | (uint32_t)tail[3] << 24;
+	return gzip;
+}
+
+// Writes the text of in to out; its length goes to length. libcups ends
+// a read with -1 both at the end and on damaged data, which alone sets
+// errno. Returns false after the error line.
+bool write_plain(cups_file_t *in, FILE *out, const char *name,
+    const char *plain, uint32_t *length)
+{
+	char bytes[buffer_size];
+	ssize_t n = 0;
+	*length = 0;
+	errno = 0;
+	while ((n = cupsFileRead(in, bytes, sizeof bytes)) > 0) {
+		if (fwrite(bytes, 1, n, out) != (size_t)n)
+			return report_error("cannot write %s:", plain);
+		*length += (uint32_t)n;
+		errno = 0;
+	}
+	if (n < 0 && errno != 0)
+		return report_error("cannot read the PPD file %s: its gzip data is "
+		    "damaged", name);
+	return true;
+}
+
+}
+
+const char *plain_ppd(const work *w, const char *path, const char *name,
+    char plain[buffer_size])
+{
+	uint32_t length = 0, written = 0;
+	if (!gzip_length(path, &length))
+		return path;
+	path_in(plain, w->folder, "plain.ppd");
+	cups_file_t *in = cupsFileOpen(path, "r");
+	if (in == nullptr) {
+		report_error("cannot open the PPD file %s:", name);
+		return nullptr;
+	}
+	// A file of the run's own folder: never one that was there.
+	int fd = open(plain, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW |
+	    O_CLOEXEC, 0600);
+	FILE *out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+	bool ok = out != nullptr || report_error("cannot make %s:", plain);
+	if (out == nullptr && fd >= 0)
+		(void)close(fd);
+	ok = ok && write_plain(in, out, name, plain, &written);
+	if (out != nullptr && fclose(out) != 0 && ok)
+		ok = report_error("cannot write %s:", plain);
+	(void)cupsFileClose(in);
+	if (ok && written != length)
+		ok = report_error("cannot read the PPD file %s: its gzip data ends "
+		    "short", name);
+	if (!ok && out != nullptr)
+		(void)unlink(plain);
+	return ok ? plain : nullptr;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "morvane.h"
+#include "work.h"
 
 // What a PPD's own filter lines (*cupsFilter and *cupsFilter2, morvane's
 // left out and those that morvane-setup took out put back) say of where
@@ -77,6 +78,14 @@ struct morvane_values {
 // or write fails.
 bool write_adapted(FILE *in, FILE *out, const ppd_filters *filters,
     const morvane_values *values);
+
+// The text of the PPD at path as CUPS reads it: where path holds gzip's
+// data, which libcups reads as the text it holds, that text, written to a
+// file of w's folder whose path goes to plain; else path itself, also
+// where it cannot be opened, for the caller's message. name is the PPD's,
+// for the messages. Returns null after the error line.
+const char *plain_ppd(const work *w, const char *path, const char *name,
+    char plain[buffer_size]);
 
 // The prefix of a line that morvane-setup took out, which CUPS keeps as
 // a comment.

@@ -16,27 +16,20 @@
 // The calibration page's mark lies this far below the page's top edge.
 // Its table gives the value to set for each millimetre from the sheet's
 // top edge to its bottom: a row every row_mm, in columns column_mm wide
-// from 15 mm, as many as the paper's width holds; on the first page from
-// below the text, on the others from 15 mm below the top, to 10 mm above
-// the bottom, on as many pages as it takes.
+// from the margin, as many as the paper's width holds; on the first page
+// from below the text, on the others from 15 mm below the top, to 10 mm
+// above the bottom, on as many pages as it takes.
 constexpr int mark_mm = 25;
 constexpr double row_mm = 3.5;
 constexpr double column_mm = 38;
-constexpr double first_row_mm = mark_mm + 36;
 constexpr double other_row_mm = 15;
+constexpr double table_points = 9;
 
-// What the page says: the value in effect on its paper, the paper that a
-// value set from it is for, where it is one paper's own, and the paper it
-// prints on.
-struct page_value {
-	char text[buffer_size];
-	const char *size;
-	paper sheet;
-};
-
-// The PostScript of the page, sent as it is made; ok until a write fails.
+// The PostScript of the page, sent as it is made, to the server or to a
+// file; ok until a write fails.
 struct page_stream {
 	http_t *http;
+	FILE *file;
 	bool ok;
 };
 
@@ -51,7 +44,132 @@ static void send(page_stream *out, const char *format, ...)
 	int length = vsnprintf(text, sizeof text, format, arguments);
 	va_end(arguments);
 	out->ok = out->ok && length >= 0 && length < (int)sizeof text &&
-	    cupsWriteRequestData(out->http, text, length) == HTTP_STATUS_CONTINUE;
+	    (out->http != nullptr ? cupsWriteRequestData(out->http, text,
+	    length) == HTTP_STATUS_CONTINUE : fwrite(text, 1, length,
+	    out->file) == (size_t)length);
+}
+
+// Where the page's parts go on its paper, in mm: its size, the margins
+// left and right, the first page's first row; and the text's font size,
+// in points.
+struct page_layout {
+	double width;
+	double length;
+	double margin;
+	double first_row;
+	double points;
+};
+
+// Helvetica's widths of the printable ASCII characters, in thousandths of
+// the font size; any other byte is taken as wide as an em.
+static const short helvetica[95] = {
+	278, 278, 355, 556, 556, 889, 667, 222, 333, 333, 389, 584, 278, 333, 278,
+	278, 556, 556, 556, 556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584,
+	584, 556, 1015, 667, 667, 722, 722, 667, 611, 778, 722, 278, 500, 667, 556,
+	833, 722, 778, 667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 278,
+	278, 278, 469, 556, 222, 556, 556, 500, 556, 556, 278, 556, 556, 222, 222,
+	500, 222, 833, 556, 556, 556, 556, 333, 500, 278, 556, 500, 722, 500, 500,
+	500, 334, 260, 334, 584};
+
+// The width of length bytes of text in Helvetica, in mm.
+static double text_mm(const char *text, int length, double points)
+{
+	long thousandths = 0;
+	for (int i = 0; i < length; i++) {
+		unsigned char c = text[i];
+		thousandths += c >= 32 && c < 127 ? helvetica[c - 32] : 1000;
+	}
+	return thousandths / 1000.0 * points / 72 * 25.4;
+}
+
+// The bytes of text that its first line takes: the words that the width
+// holds, or as much of the first word as it holds, one byte at least.
+static int line_length(const char *text, double width, double points)
+{
+	int length = (int)strcspn(text, " ");
+	if (text_mm(text, length, points) > width) {
+		while (length > 1 && text_mm(text, length, points) > width)
+			length--;
+		return length;
+	}
+	for (int next = length; text[next] == ' ';) {
+		next += 1 + (int)strcspn(text + next + 1, " ");
+		if (text_mm(text, next, points) > width)
+			break;
+		length = next;
+	}
+	return length;
+}
+
+// Sends the text as the lines that the page's width holds, from the
+// baseline y on, in mm, a line apart, with ( ) and \ escaped for a
+// PostScript string; out may be null, to lay the text out alone. Returns
+// the baseline of the line after them.
+static double send_lines(page_stream *out, const page_layout *page,
+    const char *text, double y)
+{
+	double width = page->width - 2 * page->margin;
+	while (*text != '\0') {
+		int length = line_length(text, width, page->points);
+		char line[buffer_size];
+		int used = 0;
+		for (int i = 0; i < length && used < buffer_size - 2; i++) {
+			if (strchr("()\\", text[i]) != nullptr)
+				line[used++] = '\\';
+			line[used++] = text[i];
+		}
+		line[used] = '\0';
+		if (out != nullptr)
+			send(out, "(%s) %g line\n", line, y);
+		text += length + strspn(text + length, " ");
+		y += page->points * 5 / 9;
+	}
+	return y;
+}
+
+// Sends the page's text below the mark, where out is not null. Returns
+// the baseline of its last line, in mm.
+static double send_text(page_stream *out, const page_layout *page,
+    const char *queue, const page_value *dots)
+{
+	char text[buffer_size];
+	double step = page->points * 5 / 9;
+	// NOLINTNEXTLINE(cert-err33-c): the sentence is shorter.
+	snprintf(text, sizeof text, "The line above: its top edge lies %d mm "
+	    "below the page's top edge.", mark_mm);
+	double y = send_lines(out, page, text, mark_mm + 2 + step);
+	y = send_lines(out, page, "Measure the distance from the sheet's top "
+	    "edge to the line's top edge, and set the value of that row:", y);
+	// NOLINTNEXTLINE(cert-err33-c): a command cut short still shows.
+	snprintf(text, sizeof text, "morvane-setup %s VALUE%s%s", queue,
+	    dots->size != nullptr ? " --media " : "",
+	    dots->size != nullptr ? dots->size : "");
+	y = send_lines(out, page, text, y);
+	// NOLINTNEXTLINE(cert-err33-c): as above.
+	snprintf(text, sizeof text, "Vertical dots in effect: %.200s",
+	    dots->text);
+	return send_lines(out, page, text, y + 2) - step;
+}
+
+// The page on its paper: margins of 15 mm, or of a seventh of a narrower
+// paper's width; a font of 9 points, smaller where a line would hold less
+// than 22 of its ems (6 points at least), and smaller again, to 4 points,
+// where the text would run lower than 5 mm above the sheet's bottom.
+static page_layout lay_out(const char *queue, const page_value *dots)
+{
+	page_layout page = {.width = dots->sheet.width / 72 * 25.4,
+	    .length = dots->sheet.length / 72 * 25.4, .margin = 0,
+	    .first_row = 0, .points = 0};
+	page.margin = fmin(15, page.width / 7);
+	double line = (page.width - 2 * page.margin) / 25.4 * 72;
+	page.points = fmax(6, fmin(9, floor(line / 22 * 10) / 10));
+	double last = send_text(nullptr, &page, queue, dots);
+	while (page.points > 4 && last > page.length - 5) {
+		page.points -= 0.5;
+		last = send_text(nullptr, &page, queue, dots);
+	}
+	page.first_row = last + 12;
+	return page;
 }
 
 // Where row i of the table goes: its page (from 1) and its place in mm.
@@ -61,78 +179,79 @@ struct row_place {
 	double y;
 };
 
-static row_place place_row(const paper *sheet, int i)
+// The rows that a page holds from start down: none where start lies below
+// the last row's place.
+static int rows_from(const page_layout *page, double start)
 {
-	double width = sheet->width / 72 * 25.4, length = sheet->length / 72 * 25.4;
-	int columns = (int)((width - 15 - 25) / column_mm) + 1;
+	double room = page->length - 10 - start;
+	return room >= 0 ? (int)(room / row_mm) + 1 : 0;
+}
+
+static row_place place_row(const page_layout *page, int i)
+{
+	int columns = (int)((page->width - 2 * page->margin - 25) / column_mm) +
+	    1;
 	columns = columns > 0 ? columns : 1;
-	for (int page = 1;; page++) {
-		double start = page == 1 ? first_row_mm : other_row_mm;
-		int rows = (int)((length - 10 - start) / row_mm) + 1;
-		rows = rows > 0 ? rows : 1;
-		int column = i / rows, row = i % rows;
+	for (int number = 1;; number++) {
+		double start = number == 1 ? page->first_row : other_row_mm;
+		int rows = rows_from(page, start);
+		rows = rows > 0 || number == 1 ? rows : 1;
 		if (i < rows * columns)
-			return row_place{.page = page, .x = 15 + column * column_mm,
-			    .y = start + row * row_mm};
+			return row_place{.page = number, .x = page->margin +
+			    i / rows * column_mm, .y = start + i % rows * row_mm};
 		i -= rows * columns;
 	}
 }
 
-// The PostScript of the calibration page's first page, with the value in
-// effect. Text goes in PostScript strings, with the queue's name escaped.
+// The PostScript of the calibration page's first page, down to its text.
 static void send_head(page_stream *out, const char *queue,
-    const page_value *dots, int pages)
+    const page_value *dots, const page_layout *page, int pages)
 {
-	char name[buffer_size] = "";
-	for (int i = 0, used = 0; queue[i] != '\0' && used < buffer_size - 2; i++) {
-		if (strchr("()\\", queue[i]) != nullptr)
-			name[used++] = '\\';
-		name[used++] = queue[i];
-		name[used] = '\0';
-	}
 	send(out, "%%!PS-Adobe-3.0\n%%%%Title: calibration page\n%%%%Pages: %d\n"
 	    "%%%%EndComments\n%%%%BeginProlog\n/mm{72 mul 25.4 div}def\n"
 	    "/top{currentpagedevice/PageSize get 1 get exch mm sub}def\n"
-	    "/line{top 15 mm exch moveto show}def\n"
+	    "/line{top %g mm exch moveto show}def\n"
 	    "/row{top exch mm exch 2 copy moveto 4 -1 roll show\n"
 	    " exch 16 mm add exch moveto show}def\n%%%%EndProlog\n"
-	    "%%%%Page: 1 1\n/Helvetica findfont 9 scalefont setfont\n"
+	    "%%%%Page: 1 1\n/Helvetica findfont %g scalefont setfont\n"
 	    "currentpagedevice/PageSize get 0 get dup 5 div %d top 0.5 sub\n"
-	    " 3 -1 roll 3 mul 5 div 0.5 rectfill\n", pages, mark_mm);
-	send(out, "(The line above: its top edge lies %d mm below the page's top "
-	    "edge.) %d line\n(Measure the distance from the sheet's top edge to "
-	    "the line's top edge,) %d line\n", mark_mm, mark_mm + 7, mark_mm + 12);
-	send(out, "(and set the value of that row: morvane-setup %s VALUE%s%s) %d "
-	    "line\n(Vertical dots in effect: %s) %d line\n", name,
-	    dots->size != nullptr ? " --media " : "",
-	    dots->size != nullptr ? dots->size : "", mark_mm + 17, dots->text,
-	    mark_mm + 24);
+	    " 3 -1 roll 3 mul 5 div 0.5 rectfill\n", pages, page->margin,
+	    page->points, mark_mm);
+	send_text(out, page, queue, dots);
+	send(out, "/Helvetica findfont %g scalefont setfont\n", table_points);
 }
 
 // Sends the calibration page: its text, then a row of the table for each
 // millimetre of the sheet's length.
-static bool write_page(http_t *http, const char *queue,
+static bool write_page(page_stream *out, const char *queue,
     const page_value *dots)
 {
-	page_stream out = {.http = http, .ok = true};
+	page_layout page = lay_out(queue, dots);
 	int rows = (int)(dots->sheet.length / 72 * 25.4);
-	int pages = place_row(&dots->sheet, rows - 1).page;
-	send_head(&out, queue, dots, pages);
+	int pages = place_row(&page, rows - 1).page;
+	send_head(out, queue, dots, &page, pages);
 	// The value's text came through read_dots: a number, no parenthesis.
 	double value = strtod(dots->text, nullptr);
-	for (int i = 0, page = 1; out.ok && i < rows; i++) {
-		row_place at = place_row(&dots->sheet, i);
-		if (at.page != page)
-			send(&out, "showpage\n%%%%Page: %d %d\n/Helvetica findfont 9 "
-			    "scalefont setfont\n", at.page, at.page);
-		if (at.y == (at.page == 1 ? first_row_mm : other_row_mm))
-			send(&out, "(mm) (value) %g %g row\n", at.x, at.y - 5);
-		page = at.page;
-		send(&out, "(%d) (%ld) %g %g row\n", i + 1,
+	for (int i = 0, last = 1; out->ok && i < rows; i++) {
+		row_place at = place_row(&page, i);
+		if (at.page != last)
+			send(out, "showpage\n%%%%Page: %d %d\n/Helvetica findfont %g "
+			    "scalefont setfont\n", at.page, at.page, table_points);
+		if (at.y == (at.page == 1 ? page.first_row : other_row_mm))
+			send(out, "(mm) (value) %g %g row\n", at.x, at.y - 5);
+		last = at.page;
+		send(out, "(%d) (%ld) %g %g row\n", i + 1,
 		    lround(value + (i + 1 - mark_mm) * 300 / 25.4), at.x, at.y);
 	}
-	send(&out, "showpage\n%%%%EOF\n");
-	return out.ok;
+	send(out, "showpage\n%%%%EOF\n");
+	return out->ok;
+}
+
+bool write_calibration_page(FILE *file, const char *queue,
+    const page_value *dots)
+{
+	page_stream out = {.http = nullptr, .file = file, .ok = true};
+	return write_page(&out, queue, dots);
 }
 
 // The value in effect on the paper size: its own, or the value for every
@@ -169,6 +288,16 @@ static bool value_on(const work *w, const char *queue, const queue_dots *dots,
 	return true;
 }
 
+// Says where the queue holds its jobs, so that the page waits: it is
+// disabled, or its printer stopped.
+static void say_held(const char *queue, const queue_facts *facts)
+{
+	if (facts->stopped)
+		printf("%s: the queue is stopped%s%s%s, so the page waits: cupsenable "
+		    "%s prints it\n", queue, facts->message[0] != '\0' ? " (\"" : "",
+		    facts->message, facts->message[0] != '\0' ? "\")" : "", queue);
+}
+
 bool calibrate(const work *w, const char *queue, const char *size)
 {
 	http_handle http = connect_server();
@@ -180,6 +309,9 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	if (!dots.runs_filter || !read_dots(dots.value, &value))
 		return report_error("%s has no vertical dots to calibrate: "
 		    "morvane-setup %s DOTS sets them", queue, queue);
+	if (!facts.accepting)
+		return report_error("%s does not accept jobs: cupsaccept %s lets the "
+		    "calibration page in", queue, queue);
 	page_value page = {.text = "", .size = size, .sheet = {}};
 	if (!value_on(w, queue, &dots, &page))
 		return false;
@@ -193,9 +325,10 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	if (job == 0)
 		return report_error("%s refused a job on %s: %s",
 		    server_name(server), queue, cupsLastErrorString());
+	page_stream out = {.http = http.get(), .file = nullptr, .ok = true};
 	bool sent = cupsStartDocument(http.get(), queue, job, "calibration page",
 	    CUPS_FORMAT_POSTSCRIPT, 1) == HTTP_STATUS_CONTINUE &&
-	    write_page(http.get(), queue, &page);
+	    write_page(&out, queue, &page);
 	if (cupsFinishDocument(http.get(), queue) != IPP_STATUS_OK || !sent) {
 		report_error("cannot send the calibration page to %s on %s: %s",
 		    queue, server_name(server), cupsLastErrorString());
@@ -208,5 +341,6 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	else
 		printf("%s: the calibration page is job %s-%d, with vertical dots "
 		    "%s, %s\n", queue, queue, job, dots.value, dots.source);
+	say_held(queue, &facts);
 	return true;
 }

@@ -81,9 +81,11 @@ static bool setup(int argc, char *argv[], const work *w)
 		return show_queue(w, argv[1], size);
 	bool neutral = queue && strcmp(argv[2], "--neutral") == 0;
 	const char *dots = remove || neutral ? nullptr : argv[argc - 1];
-	double value = 0;
-	if (dots != nullptr && !read_dots(dots, &value))
-		return report_error("the vertical dots \"%s\" are not a number", dots);
+	char stored[dots_text_size];
+	if (dots != nullptr && !canonical_dots(dots, stored))
+		return false;
+	if (dots != nullptr)
+		dots = stored;
 	const queue_change change = {.queue = argv[remove ? 2 : 1], .dots = dots,
 	    .neutral = neutral, .size = size, .restore = nullptr, .keep = false};
 	if (!file)

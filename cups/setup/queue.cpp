@@ -220,12 +220,9 @@ bool suspend_queue(http_t *http, const work *w, const char *queue)
 		return false;
 	if (queue_unusable(queue, &facts, why))
 		return true;
-	FILE *in = fopen(w->given, "rb");
-	if (in == nullptr)
-		return report_error("cannot read %s:", w->given);
 	ppd_filters filters;
-	read_filters(in, &filters);
-	(void)fclose(in);
+	if (!given_filters(w, &filters))
+		return false;
 	const queue_change change = {.queue = queue, .dots = nullptr,
 	    .neutral = false, .size = nullptr, .restore = nullptr, .keep = true};
 	return filters.morvane == 0 || apply_change(http, w, &change, &facts);

@@ -265,16 +265,23 @@ int server_queues(http_t *http, cups_dest_t **dests)
 	return count;
 }
 
+bool given_filters(const work *w, ppd_filters *filters)
+{
+	FILE *in = fopen(w->given, "rb");
+	if (in == nullptr)
+		return report_error("cannot read %s:", w->given);
+	read_filters(in, filters);
+	(void)fclose(in);
+	return true;
+}
+
 bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots)
 {
 	char attribute[buffer_size];
 	const char *option = facts->dots;
-	FILE *in = fopen(w->given, "rb");
-	if (in == nullptr)
-		return report_error("cannot read %s:", w->given);
 	ppd_filters filters;
-	read_filters(in, &filters);
-	(void)fclose(in);
+	if (!given_filters(w, &filters))
+		return false;
 	bool in_ppd = ppd_dots_at(w->given, attribute);
 	dots_source source = dots_in_effect(option[0] != '\0' ? option : nullptr,
 	    in_ppd ? attribute : nullptr);

@@ -92,6 +92,10 @@ struct queue_dots {
 	                           // empty
 };
 
+// The filter lines of the queue's PPD, in w->given. Returns false after
+// the error line.
+bool given_filters(const work *w, ppd_filters *filters);
+
 // Finds the vertical dots that the jobs of a queue with a PPD get, from
 // what fetch_queue found. Returns false after the error line.
 bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots);

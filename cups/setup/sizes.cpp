@@ -75,46 +75,76 @@ bool reference_paper(const char *path, paper *found)
 	return ok;
 }
 
-// Whether dots measured on reference keep the page on the sheet of size.
-// Returns false after the error line.
-static bool fits(const char *text, double dots, const paper *size,
-    float reference)
+bool every_size_bounds(const char *path, const paper *reference,
+    paper_bounds *bounds)
 {
-	dots_range range = dots_on_sheet(size->length, reference);
-	if (dots > range.low && dots < range.high)
-		return true;
-	return report_error("the vertical dots \"%s\" put the page off the sheet "
-	    "for the page size %s, %.9g points long: they must lie between %.2f "
-	    "and %.2f", text, size->name, (double)size->length, range.low,
-	    range.high);
+	ppd_file_t *ppd = ppdOpenFile(path);
+	if (ppd == nullptr)
+		return false;
+	dots_bounds found = no_bounds();
+	for (int i = 0; i < ppd->num_sizes; i++) {
+		paper size;
+		if (!take(&ppd->sizes[i], &size))
+			continue;
+		narrow_bounds(&found, dots_on_sheet(size.length, reference != nullptr ?
+		    reference->length : size.length), i);
+		if (found.low == i)
+			bounds->low = size;
+		if (found.high == i)
+			bounds->high = size;
+	}
+	ppdClose(ppd);
+	bounds->range = found.range;
+	return found.low >= 0;
+}
+
+// Says that dots put the page off the sheet, for the paper of bounds whose
+// end they pass, and which values fit where: on every paper of the PPD,
+// else on the one paper of bounds. Returns false.
+static bool off_the_sheet(const char *text, double dots,
+    const paper_bounds *b, bool every)
+{
+	const paper *off = dots <= b->range.low ? &b->low : &b->high;
+	char where[buffer_size];
+	// NOLINTNEXTLINE(cert-err33-c): the paper's length says it all the same.
+	snprintf(where, sizeof where, "the vertical dots \"%s\" put the page off "
+	    "the sheet for the page size %s, %.9g points long", text, off->name,
+	    (double)off->length);
+	const dots_range *r = &b->range;
+	if (!every)
+		return report_error("%s: they must lie between %.2f and %.2f", where,
+		    r->low, r->high);
+	if (!(r->low < r->high))
+		return report_error("%s, and no value keeps the page on every paper "
+		    "of the PPD: %s needs more than %.2f, %s less than %.2f", where,
+		    b->low.name, r->low, b->high.name, r->high);
+	if (strcmp(b->low.name, b->high.name) == 0)
+		return report_error("%s: on every paper of the PPD they must lie "
+		    "between %.2f and %.2f (both bound by %s)", where, r->low,
+		    r->high, b->low.name);
+	return report_error("%s: on every paper of the PPD they must lie between "
+	    "%.2f (bound by %s) and %.2f (bound by %s)", where, r->low,
+	    b->low.name, r->high, b->high.name);
 }
 
 bool fits_paper(const char *text, const paper *size)
 {
 	double dots = 0;
-	return !read_dots(text, &dots) || fits(text, dots, size, size->length);
+	const paper_bounds bounds = {.range = dots_on_sheet(size->length,
+	    size->length), .low = *size, .high = *size};
+	return !read_dots(text, &dots) || (dots > bounds.range.low &&
+	    dots < bounds.range.high) || off_the_sheet(text, dots, &bounds, false);
 }
 
 bool fits_every_size(const char *path, const char *text,
     const paper *reference)
 {
 	double dots = 0;
-	ppd_file_t *ppd = ppdOpenFile(path);
-	if (ppd == nullptr || !read_dots(text, &dots)) {
-		if (ppd != nullptr)
-			ppdClose(ppd);
-		return true;
-	}
-	bool ok = true;
-	for (int i = 0; ok && i < ppd->num_sizes; i++) {
-		paper size;
-		if (!take(&ppd->sizes[i], &size))
-			continue;
-		ok = fits(text, dots, &size, reference != nullptr ?
-		    reference->length : size.length);
-	}
-	ppdClose(ppd);
-	return ok;
+	paper_bounds bounds;
+	return !read_dots(text, &dots) ||
+	    !every_size_bounds(path, reference, &bounds) ||
+	    (dots > bounds.range.low && dots < bounds.range.high) ||
+	    off_the_sheet(text, dots, &bounds, true);
 }
 
 void read_values(const char *path, ppd_values *values)

@@ -5,6 +5,7 @@
 #define MORVANE_SIZES_H
 
 #include "adapt.h"
+#include "dots.h"
 #include "morvane.h"
 
 // A paper of the PPD: its name, width and length in points.
@@ -24,10 +25,22 @@ bool default_paper(const char *path, const char *media, paper *found);
 // neither.
 bool reference_paper(const char *path, paper *found);
 
+// The values, measured on reference (null: each on its paper itself),
+// that keep the page on the sheet for every size of the PPD at path: the
+// range common to every paper's, and the papers that bound its ends.
+// Returns false where the PPD has no size.
+struct paper_bounds {
+	dots_range range;
+	paper low;
+	paper high;
+};
+bool every_size_bounds(const char *path, const paper *reference,
+    paper_bounds *bounds);
+
 // Whether the value text, measured on reference (null: on each paper
 // itself), keeps the page on the sheet for every size of the PPD at path,
-// as a job's must. Returns false
-// after the error line that names the first that it does not.
+// as a job's must. Returns false after the error line that names a paper
+// that it puts the page off, and the range that fits every paper.
 bool fits_every_size(const char *path, const char *text,
     const paper *reference);
 

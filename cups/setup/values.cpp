@@ -97,7 +97,11 @@ bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
 	char why[buffer_size];
 	if (!ppd_readable(a->from, why))
 		return report_error("%s", why);
-	FILE *in = fopen(a->from, "rb");
+	char plain[buffer_size];
+	const char *text = plain_ppd(w, a->from, a->name, plain);
+	if (text == nullptr)
+		return false;
+	FILE *in = fopen(text, "rb");
 	if (in == nullptr)
 		return report_error("cannot open the PPD file %s:", a->name);
 	morvane_values values;

@@ -7,6 +7,7 @@
 # answers root's request for a PPD with a link to the server's own file.
 # Sourced by run.sh, which has ended the jobs; uses $tmp/c.ppd.
 for made in "-p kyo -E -v save:$tmp/printed -P $tmp/c.ppd" \
+    "-p pwgq -E -v ipp://127.0.0.1:9/ipp/print" \
     "-p pool-member -E -v save:$tmp/printed -P $sample" "-p pool-member -c pool" \
     "-p kyo -c pool"; do
 	lpadmin $made 2>"$tmp/err" || fail "lpadmin $made: $(cat "$tmp/err")"
@@ -19,14 +20,18 @@ local_server() {
 # ppds: each PPD of the server and its checksum.
 ppds() { (cd "$tmp/ppd" && cksum *.ppd); }
 
-# ARGUMENTS|STATUS|OUTPUT: morvane-setup's runs, or "lpadmin ARGUMENTS".
-# OUTPUT is standard output and error together, \n between lines.
+# ARGUMENTS|STATUS|OUTPUT: morvane-setup's runs, or a command of CUPS's
+# on the queues. OUTPUT is standard output and error together, \n between
+# lines, with N for the number of a job.
 while IFS='|' read -r run status expected; do
 	case $run in
-	lpadmin*) $run 2>"$tmp/err" || fail "$run: $(cat "$tmp/err")"; continue ;;
+	lpadmin*|cups*|cancel*)
+		$run 2>"$tmp/err" || fail "$run: $(cat "$tmp/err")"
+		continue ;;
 	esac
-	said=$(local_server $run 2>&1)
+	local_server $run >"$tmp/said" 2>&1
 	got=$?
+	said=$(sed 's/ is job \([^ ]*\)-[0-9]*,/ is job \1-N,/' "$tmp/said")
 	expected=$(printf '%b' "$expected")
 	[ "$got" -eq "$status" ] && [ "$said" = "$expected" ] && passed=$((passed + 1)) ||
 	    fail "morvane-setup $run: status $got, $said"
@@ -35,6 +40,7 @@ kyo 3480|0|kyo: morvane-filter now runs before foomatic-rip, with vertical dots 
 kyo --media Letter|0|kyo: vertical dots 3271.7 for Letter, from 3480, its PPD's *MorvaneVerticalDots, measured on A4
 pool 3480|1|morvane-setup: pool is a class, whose members print its jobs with their own PPDs: set up each member (lpstat -c pool lists them)
 --check pool|0|pool is a class, whose members print its jobs with their own PPDs: set up each member (lpstat -c pool lists them)
+--check pwgq|0|pwgq has no PPD: lpadmin -m everywhere makes none for a printer that takes only raster; lpadmin -p pwgq -m driverless:ipp://127.0.0.1:9/ipp/print gives it one
 raw|1|morvane-setup: raw is a raw queue, with no PPD: its jobs reach the printer through no filter; lpadmin -p raw -m MODEL gives it one
 lpadmin -p kyo -o morvane-vertical-dots-default=abc
 --check kyo|1|morvane-setup: kyo: the queue's morvane-vertical-dots-default "abc" is not a number, so every job fails: morvane-setup kyo DOTS sets a new one
@@ -44,6 +50,13 @@ lpadmin -p kyo -P $tmp/c.ppd
 --check kyo|0|kyo: morvane-filter does not run
 -h|0|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
 kyo 3480|0|kyo: morvane-filter now runs before foomatic-rip, with vertical dots 3480, measured on A4
+cupsreject kyo
+--calibrate kyo|1|morvane-setup: kyo does not accept jobs: cupsaccept kyo lets the calibration page in
+cupsaccept kyo
+cupsdisable kyo
+--calibrate kyo|0|kyo: the calibration page is job kyo-N, with vertical dots 3480, its PPD's *MorvaneVerticalDots\nkyo: the queue is stopped ("Paused"), so the page waits: cupsenable kyo prints it
+cancel -a kyo
+cupsenable kyo
 RUNS
 
 # The whole server: the check changes no PPD; --suspend takes morvane's

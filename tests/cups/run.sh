@@ -185,6 +185,7 @@ export CUPS_SERVERBIN="$tmp/bin"
 . "$cases/4-jobs.sh"
 . "$cases/5-calibration.sh"
 . "$cases/6-driverless.sh"
+. "$cases/7-papers.sh"
 # ONLY=REGEX runs only the jobs whose line matches it.
 if [ -n "${ONLY:-}" ]; then
 	grep -E -e "$ONLY" "$tmp/jobs" >"$tmp/only" || :
