@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// morvane-setup's papers and values: the values that keep the page on
-// every paper of a PPD, which papers bound them, the one text that a
-// value is stored as, and the calibration page on every paper.
+// The code that the programs share: the vertical dots (what counts as a
+// value, the one text that a value is stored as, the values that keep the
+// page on a sheet), the page-size text and the records that the filters
+// accept, and what the queue's PPD says of the paper and of the chain.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,38 +15,33 @@
 
 #include <gtest/gtest.h>
 
-#include "calibrate.h"
 #include "dots.h"
-#include "sizes.h"
+#include "paper.h"
+#include "ppd.h"
+#include "shift.h"
 
 namespace {
 
-// A PPD of the papers, "NAME WIDTH LENGTH" a line, the first its default
-// where default_size is true, written to a file of its own whose path
-// goes to path.
-bool write_ppd(char path[32], const char *papers, bool default_size)
+// Both programs take a value by this one rule: a PPD's "3400.5 " is a
+// value for the filter, so " 3473" and "3473 " are for morvane-setup too.
+TEST(read_dots, takes_a_number_alone_blanks_around_it)
 {
-	snprintf(path, 32, "/tmp/morvane-test.XXXXXX");
-	int fd = mkstemp(path);
-	if (fd < 0)
-		return false;
-	std::string sizes, dimensions, first;
-	char name[64];
-	float width = 0, length = 0;
-	int used = 0;
-	for (const char *p = papers; sscanf(p, "%63s %f %f%n", name, &width,
-	    &length, &used) == 3; p += used) {
-		first = first.empty() ? name : first;
-		sizes += std::string("*PageSize ") + name + ": \"x\"\n";
-		dimensions += std::string("*PaperDimension ") + name + ": \"" +
-		    std::to_string(width) + " " + std::to_string(length) + "\"\n";
+	const struct {
+		const char *text;
+		bool valid;
+		double value;
+	} cases[] = {{"3473", true, 3473}, {"3400.5", true, 3400.5},
+	    {"-10", true, -10}, {" 3473", true, 3473}, {"3473 \t", true, 3473},
+	    {"", false, 0}, {" ", false, 0}, {"3473abc", false, 0},
+	    {"3473 x", false, 0}, {"3473\n", false, 0}, {"inf", false, 0},
+	    {"nan", false, 0}, {"1e999", false, 0}};
+	for (const auto &c : cases) {
+		double value = -1;
+		EXPECT_EQ(read_dots(c.text, &value), c.valid) << c.text;
+		if (c.valid) {
+			EXPECT_EQ(value, c.value) << c.text;
+		}
 	}
-	std::string text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
-	    "*OpenUI *PageSize: PickOne\n" + (default_size ?
-	    "*DefaultPageSize: " + first + "\n" : std::string()) + sizes +
-	    "*CloseUI: *PageSize\n" + dimensions;
-	bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size();
-	return close(fd) == 0 && ok;
 }
 
 // The range common to a set of ranges, and which one bounds each end: the
@@ -77,124 +73,6 @@ TEST(narrow_bounds, keeps_the_narrowest_end_and_its_sheet)
 		EXPECT_EQ(bounds.high, c.high) << c.ranges.size();
 	}
 	EXPECT_EQ(no_bounds().low, -1);
-}
-
-// The range of every paper of a PPD: each paper's moved from the reference,
-// or its own where there is none, narrowed to what fits them all; a PPD
-// without a paper has none.
-TEST(every_size_bounds, names_the_papers_that_bound_the_range)
-{
-	const struct {
-		const char *papers;
-		const char *reference;   // "": each paper its own
-		const char *low;
-		const char *high;
-	} cases[] = {
-		{"A4 595 842 Letter 612 792 A5 420 595", "A4", "A5", "A5"},
-		{"A4 595 842 Letter 612 792 A5 420 595", "A5", "A5", "A5"},
-		{"A4 595 842 Letter 612 792 A5 420 595", "", "A4", "A5"},
-		{"Letter 612 792 Label 144 216 A4 595 842", "Letter", "Label",
-		    "Label"},
-		{"Letter 612 792 Label 144 216 A4 595 842", "", "Letter", "Label"},
-		{"A4 595 842", "", "A4", "A4"},
-		{"A4 595 842", "A4", "A4", "A4"},
-	};
-	for (const auto &c : cases) {
-		char path[32];
-		ASSERT_TRUE(write_ppd(path, c.papers, true));
-		paper reference, low, high;
-		bool measured = c.reference[0] != '\0';
-		ASSERT_TRUE(!measured || named_paper(path, c.reference, &reference));
-		ASSERT_TRUE(named_paper(path, c.low, &low));
-		ASSERT_TRUE(named_paper(path, c.high, &high));
-		paper_bounds bounds;
-		ASSERT_TRUE(every_size_bounds(path, measured ? &reference : nullptr,
-		    &bounds)) << c.papers;
-		EXPECT_STREQ(bounds.low.name, c.low) << c.papers << c.reference;
-		EXPECT_STREQ(bounds.high.name, c.high) << c.papers << c.reference;
-		EXPECT_EQ(bounds.range.low, dots_on_sheet(low.length, measured ?
-		    reference.length : low.length).low) << c.papers << c.reference;
-		EXPECT_EQ(bounds.range.high, dots_on_sheet(high.length, measured ?
-		    reference.length : high.length).high) << c.papers << c.reference;
-		// Every paper's own range holds the common one.
-		for (const paper *p : {&low, &high}) {
-			dots_range own = dots_on_sheet(p->length, measured ?
-			    reference.length : p->length);
-			EXPECT_LE(own.low, bounds.range.low);
-			EXPECT_GE(own.high, bounds.range.high);
-		}
-		unlink(path);
-	}
-	char path[32];
-	ASSERT_TRUE(write_ppd(path, "", false));
-	paper_bounds bounds;
-	EXPECT_FALSE(every_size_bounds(path, nullptr, &bounds));
-	unlink(path);
-}
-
-// What the value is checked on: a value in the common range fits every
-// paper, one just outside it is off the paper that bounds that end, which
-// the one line names with the range.
-TEST(fits_every_size, takes_the_values_inside_the_common_range)
-{
-	char path[32];
-	ASSERT_TRUE(write_ppd(path, "A4 595 842 Letter 612 792 A5 420 595",
-	    true));
-	paper a4;
-	ASSERT_TRUE(named_paper(path, "A4", &a4));
-	paper_bounds bounds;
-	ASSERT_TRUE(every_size_bounds(path, &a4, &bounds));
-	const struct {
-		double dots;
-		bool fits;
-	} cases[] = {
-		{bounds.range.low, false},
-		{std::nextafter(bounds.range.low, HUGE_VAL), true},
-		{(bounds.range.low + bounds.range.high) / 2, true},
-		{std::nextafter(bounds.range.high, 0), true},
-		{bounds.range.high, false},
-	};
-	for (const auto &c : cases) {
-		char text[64];
-		snprintf(text, sizeof text, "%.17g", c.dots);
-		testing::internal::CaptureStderr();
-		EXPECT_EQ(fits_every_size(path, text, &a4), c.fits) << text;
-		EXPECT_EQ(testing::internal::GetCapturedStderr().empty(), c.fits);
-	}
-	const std::string start = "\nERROR: morvane-filter: the vertical dots ";
-	const struct {
-		const char *text;
-		bool measured;
-		std::string said;
-	} lines[] = {
-		{"6500", false, "\"6500\" put the page off the sheet for the page "
-		    "size A5, 420 points long: on every paper of the PPD they must "
-		    "lie between -35.43 (bound by A4) and 3464.57 (bound by A5)\n"},
-		{"-40", false, "\"-40\" put the page off the sheet for the page size "
-		    "A4, 595 points long: on every paper of the PPD they must lie "
-		    "between -35.43 (bound by A4) and 3464.57 (bound by A5)\n"},
-		{"4500", true, "\"4500\" put the page off the sheet for the page "
-		    "size A5, 420 points long: on every paper of the PPD they must "
-		    "lie between 693.73 and 4193.73 (both bound by A5)\n"},
-		{"600", true, "\"600\" put the page off the sheet for the page "
-		    "size A5, 420 points long: on every paper of the PPD they must "
-		    "lie between 693.73 and 4193.73 (both bound by A5)\n"},
-		{"4500x", true, ""},
-		{"4000", true, ""},
-		{"3400", false, ""},
-	};
-	unlink(path);
-	// Landscape sheets, 595 and 420 points long.
-	ASSERT_TRUE(write_ppd(path, "A4 842 595 A5 595 420", true));
-	ASSERT_TRUE(named_paper(path, "A4", &a4));
-	for (const auto &l : lines) {
-		testing::internal::CaptureStderr();
-		EXPECT_EQ(fits_every_size(path, l.text, l.measured ? &a4 : nullptr),
-		    l.said.empty()) << l.text;
-		std::string said = testing::internal::GetCapturedStderr();
-		EXPECT_EQ(said, l.said.empty() ? "" : start + l.said) << l.text;
-	}
-	unlink(path);
 }
 
 // The one text that morvane-setup stores for a value that read_dots takes,
@@ -249,62 +127,191 @@ TEST(canonical_dots, writes_the_shortest_plain_decimal)
 	}
 }
 
-// The calibration page on papers down to labels: ghostscript, as the
-// printer, finds the ink of every page on the paper, and no line of its
-// text past the right margin, which is as wide as the left.
-TEST(write_calibration_page, keeps_every_line_on_the_paper)
+// morvane reads the size back with sscanf's "%f": every float must return
+// bit for bit, the ones that need all nine digits included.
+TEST(format_page_size, morvane_reads_back_the_same_floats)
 {
-	if (system("gs -h >/dev/null 2>&1") != 0)
-		GTEST_SKIP() << "no ghostscript";
-	const std::string long_name(60, 'q');
+	std::mt19937 random(1);
+	std::uniform_real_distribution<float> size(0, 20000);
+	for (int i = 0; i < 100000; i++) {
+		float width = i == 0 ? 595.28f : size(random);
+		float length = i == 0 ? 841.89f : std::nextafter(width, 0.0f);
+		char text[buffer_size];
+		format_page_size(text, width, length);
+		float read[2] = {0, 0};
+		ASSERT_EQ(sscanf(text, "PageSize [%f %f]", &read[0], &read[1]), 2);
+		ASSERT_EQ(read[0], width) << text;
+		ASSERT_EQ(read[1], length) << text;
+	}
+}
+
+TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
+{
 	const struct {
-		const char *queue;
-		float width;
-		float length;
-		const char *size;
+		const char *record;
+		const char *command; // nullptr: refused
 	} cases[] = {
-		{"kyo", 595, 842, nullptr}, {"kyo", 612, 792, "Letter"},
-		{"kyo", 420, 595, "A5"}, {"kyo", 298, 420, "A6"},
-		{"kyo", 144, 216, "w144h216"}, {"kyo", 216, 144, "w216h144"},
-		{"kyo", 288, 432, "w288h432"},
-		{"Office_Printer_Second_Floor", 298, 420, "A6"},
-		{long_name.c_str(), 144, 216, "w144h216"},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w595.000000 -h842.000000 "
+		    "1:0@1.0(-0.060000in,0.000332in) in.ps out.ps\n", "/usr/bin/pstops"},
+		{"PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\n", "cp"},
+		{"PSCOMMAND=pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) in.ps out.ps\n",
+		    nullptr},
+		{"PSCOMMAND=cp\nCMDARGV=-f /etc/passwd out.ps\n", nullptr},
+		{"PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\nmore\n", nullptr},
+		{"PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps", nullptr},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
+		    "in.ps out.ps extra\n", nullptr},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
+		    "in.ps out.ps one two three\n", nullptr},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
+		    "in.ps /tmp/x\n", nullptr},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 -o x in.ps out.ps\n",
+		    nullptr},
+		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=in.ps out.ps\n", nullptr},
+		{"", nullptr},
 	};
 	for (const auto &c : cases) {
-		char path[] = "/tmp/morvane-test.XXXXXX";
-		int fd = mkstemp(path);
-		ASSERT_GE(fd, 0);
-		FILE *file = fdopen(fd, "w");
-		page_value dots = {.text = "3473.5", .size = c.size, .sheet = {
-		    .name = "x", .width = c.width, .length = c.length}};
-		ASSERT_TRUE(write_calibration_page(file, c.queue, &dots));
-		ASSERT_EQ(fclose(file), 0);
-		char command[256];
-		snprintf(command, sizeof command, "gs -q -dSAFER -dBATCH -dNOPAUSE "
-		    "-dDEVICEWIDTHPOINTS=%g -dDEVICEHEIGHTPOINTS=%g -dFIXEDMEDIA "
-		    "-sDEVICE=bbox %s 2>&1", c.width, c.length, path);
-		FILE *boxes = popen(command, "r");
-		ASSERT_NE(boxes, nullptr);
-		int pages = 0;
-		char line[256];
-		std::string where = std::string(c.queue) + " " +
-		    std::to_string(c.width) + "x" + std::to_string(c.length);
-		while (fgets(line, sizeof line, boxes) != nullptr) {
-			double x0, y0, x1, y1;
-			if (sscanf(line, "%%%%HiResBoundingBox: %lf %lf %lf %lf", &x0, &y0,
-			    &x1, &y1) != 4)
-				continue;
-			pages++;
-			EXPECT_GT(x0, 0) << where << " page " << pages;
-			EXPECT_GT(y0, 0) << where << " page " << pages;
-			EXPECT_LT(x1, c.width) << where << " page " << pages;
-			EXPECT_LT(y1, c.length) << where << " page " << pages;
-			EXPECT_GE(c.width - x1, x0 - 1) << where << " page " << pages;
+		char record[buffer_size];
+		snprintf(record, sizeof record, "%s", c.record);
+		// A word too many must not land past the vector's end.
+		const char *argv[record_words + 1] = {};
+		const char *guard = "guard";
+		argv[record_words] = guard;
+		record_kind kind = accept_record(record, "/usr/bin/pstops", argv);
+		EXPECT_EQ(argv[record_words], guard) << c.record;
+		EXPECT_EQ(kind != refused_record, c.command != nullptr) << c.record;
+		if (kind != refused_record && c.command != nullptr) {
+			EXPECT_STREQ(argv[0], c.command) << c.record;
+			EXPECT_EQ(kind == copy_record, strcmp(c.command, "cp") == 0);
 		}
-		EXPECT_EQ(pclose(boxes), 0) << where;
-		EXPECT_GT(pages, 0) << where;
-		unlink(path);
 	}
+}
+
+// Writes text to the file at path.
+bool write_text(const char *path, const std::string &text)
+{
+	FILE *file = fopen(path, "w");
+	if (file == nullptr)
+		return false;
+	bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
+	return fclose(file) == 0 && ok;
+}
+
+// Whether CUPS's own queue would get the size's code: not where the tray
+// or the manual feed has code of its own, unless *RequiresPageRegion says.
+// A job's tray unmarks the manual feed, so the default tray has none.
+TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
+{
+	char path[] = "/tmp/morvane-test.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	const std::string ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+	    "*PageSize A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+	    "*CloseUI: *PageSize\n*PaperDimension A4: \"595 842\"\n"
+	    "*OpenUI *InputSlot: PickOne\n*DefaultInputSlot: Auto\n"
+	    "*InputSlot Tray1: \"1 t\"\n*InputSlot Tray2: \"2 t\"\n"
+	    "*InputSlot Auto: \"\"\n*CloseUI: *InputSlot\n"
+	    "*RequiresPageRegion Tray2: True\n"
+	    "*OpenUI *ManualFeed: Boolean\n*DefaultManualFeed: False\n"
+	    "*ManualFeed True: \"true m\"\n*ManualFeed False: \"false m\"\n"
+	    "*CloseUI: *ManualFeed\n*VariablePaperSize: True\n"
+	    "*MaxMediaWidth: \"900\"\n*MaxMediaHeight: \"900\"\n"
+	    "*CustomPageSize True: \"pop pop pop <</PageSize[5 -2 roll]>>"
+	    "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 1 900\n"
+	    "*ParamCustomPageSize Height: 2 points 1 900\n";
+	close(fd);
+	// A filter line of the PPD's own (foomatic-rip's, say) has CUPS send
+	// the size to its own queue too; morvane's lines do not count.
+	const char own[] = "*cupsFilter: \"application/vnd.cups-postscript 0 "
+	    "foomatic-rip\"\n";
+	const char morvane[] = "*cupsFilter: \"application/vnd.cups-postscript 0 "
+	    "morvane-filter\"\n*cupsPreFilter: \"application/vnd.cups-postscript "
+	    "0 morvane-filter\"\n";
+	const struct {
+		const char *lines;
+		const char *options;
+		bool sends;
+	} cases[] = {
+		{"", "", true},                        // no tray code, the feed False
+		{"", "InputSlot=Tray1", false},        // the tray has code
+		{"", "ManualFeed=True", false},        // the feed has code
+		{"", "InputSlot=Tray2", true},         // *RequiresPageRegion
+		{"", "InputSlot=Tray1 PageSize=Custom.300x400", true}, // a custom size
+		{morvane, "InputSlot=Tray1", false},
+		{own, "InputSlot=Tray1", true},
+		{own, "ManualFeed=True", true},
+		{own, "InputSlot=Tray2", true},
+	};
+	for (const auto &c : cases) {
+		ASSERT_TRUE(write_text(path, ppd + c.lines));
+		page_setup setup = {};
+		ASSERT_TRUE(read_page_setup(path, c.options, &setup)) << c.options;
+		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.lines << c.options;
+	}
+	unlink(path);
+}
+
+// Whether a filter ends the job's chain, as the page log needs to know:
+// the program of the *cupsFilter2 line to the final type, or of every
+// *cupsFilter line where the PPD has no *cupsFilter2 line.
+TEST(ppd_chain_ends, names_the_filters_that_end_a_job)
+{
+	char path[] = "/tmp/morvane-test.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	close(fd);
+	const std::string ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+	    "*PageSize A4: \"a\"\n*CloseUI: *PageSize\n"
+	    "*PaperDimension A4: \"595 842\"\n";
+	const struct {
+		const char *lines;
+		const char *final;
+		const char *ends;
+	} cases[] = {
+		{"", "application/pdf", ""},
+		{"*cupsFilter: \"application/vnd.cups-postscript 0 morvane-filter\"\n"
+		    "*cupsFilter: \"application/vnd.cups-raster 0 /usr/x/rastertox\"\n",
+		    "printer/q", "morvane-filter rastertox"},
+		{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
+		    "morvane-pdf\"\n*cupsFilter2: \"image/jpeg image/jpeg 0 -\"\n",
+		    "application/pdf", "morvane-pdf"},
+		{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
+		    "morvane-pdf\"\n", "image/jpeg", ""},
+		// A type that only starts the line's is another type.
+		{"*cupsFilter2: \"image/pwg-raster image/pwg-raster-x 0 a\"\n",
+		    "image/pwg-raster", ""},
+		{"*cupsFilter2: \"image/urf IMAGE/URF 100 maxsize(100) b \"\n",
+		    "image/urf", "b"},
+		// A raster driver's pre-filter never ends the chain.
+		{"*cupsPreFilter: \"application/vnd.cups-raster 0 morvane-raster\"\n"
+		    "*cupsFilter: \"application/vnd.cups-raster 0 rastertopwg\"\n",
+		    "printer/q", "rastertopwg"},
+	};
+	for (const auto &c : cases) {
+		ASSERT_TRUE(write_text(path, ppd + c.lines));
+		ppd_file_t *opened = ppdOpenFile(path);
+		ASSERT_NE(opened, nullptr) << c.lines;
+		char ends[buffer_size];
+		ppd_chain_ends(opened, c.final, ends);
+		ppdClose(opened);
+		EXPECT_STREQ(ends, c.ends) << c.lines;
+	}
+	unlink(path);
+	const struct {
+		const char *programs;
+		const char *program;
+		bool ends;
+	} names[] = {
+		{"morvane-filter rastertox", "rastertox", true},
+		{"morvane-filter rastertox", "morvane-filter", true},
+		{"morvane-filterx", "morvane-filter", false},
+		{"x-morvane-filter", "morvane-filter", false},
+		{"", "morvane-pdf", false},
+	};
+	for (const auto &n : names)
+		EXPECT_EQ(ends_chain(n.programs, n.program), n.ends) << n.programs;
 }
 
 }

@@ -1,98 +1,18 @@
 // SPDX-License-Identifier: MIT
-// The CUPS filter's side of morvane's files (the page-size text it writes,
-// the records it accepts) and of CUPS's: the documents and device setup it
-// finds in CUPS's PostScript, and what CUPS's own queue gets of the size.
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <random>
+// The CUPS filter: the documents, device setup and pages it finds in
+// CUPS's PostScript.
 #include <string>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "documents.h"
 #include "log.h"
-#include "paper.h"
-#include "ppd.h"
-#include "shift.h"
 
 // The tests write the filter's lines.
 const log_style program_log = {.error = "\nERROR: morvane-filter: ",
     .debug = "DEBUG: morvane-filter: "};
 
 namespace {
-
-// morvane reads the size back with sscanf's "%f": every float must return
-// bit for bit, the ones that need all nine digits included.
-TEST(format_page_size, morvane_reads_back_the_same_floats)
-{
-	std::mt19937 random(1);
-	std::uniform_real_distribution<float> size(0, 20000);
-	for (int i = 0; i < 100000; i++) {
-		float width = i == 0 ? 595.28f : size(random);
-		float length = i == 0 ? 841.89f : std::nextafter(width, 0.0f);
-		char text[buffer_size];
-		format_page_size(text, width, length);
-		float read[2] = {0, 0};
-		ASSERT_EQ(sscanf(text, "PageSize [%f %f]", &read[0], &read[1]), 2);
-		ASSERT_EQ(read[0], width) << text;
-		ASSERT_EQ(read[1], length) << text;
-	}
-}
-
-TEST(accept_record, takes_only_pstops_or_cp_on_the_filters_files)
-{
-	const struct {
-		const char *record;
-		const char *command; // nullptr: refused
-	} cases[] = {
-		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w595.000000 -h842.000000 "
-		    "1:0@1.0(-0.060000in,0.000332in) in.ps out.ps\n", "/usr/bin/pstops"},
-		{"PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\n", "cp"},
-		{"PSCOMMAND=pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) in.ps out.ps\n",
-		    nullptr},
-		{"PSCOMMAND=cp\nCMDARGV=-f /etc/passwd out.ps\n", nullptr},
-		{"PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps\nmore\n", nullptr},
-		{"PSCOMMAND=cp\nCMDARGV=-f in.ps out.ps", nullptr},
-		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
-		    "in.ps out.ps extra\n", nullptr},
-		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
-		    "in.ps out.ps one two three\n", nullptr},
-		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 1:0@1.0(0in,0in) "
-		    "in.ps /tmp/x\n", nullptr},
-		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=-w1 -h1 -o x in.ps out.ps\n",
-		    nullptr},
-		{"PSCOMMAND=/usr/bin/pstops\nCMDARGV=in.ps out.ps\n", nullptr},
-		{"", nullptr},
-	};
-	for (const auto &c : cases) {
-		char record[buffer_size];
-		snprintf(record, sizeof record, "%s", c.record);
-		// A word too many must not land past the vector's end.
-		const char *argv[record_words + 1] = {};
-		const char *guard = "guard";
-		argv[record_words] = guard;
-		record_kind kind = accept_record(record, "/usr/bin/pstops", argv);
-		EXPECT_EQ(argv[record_words], guard) << c.record;
-		EXPECT_EQ(kind != refused_record, c.command != nullptr) << c.record;
-		if (kind != refused_record && c.command != nullptr) {
-			EXPECT_STREQ(argv[0], c.command) << c.record;
-			EXPECT_EQ(kind == copy_record, strcmp(c.command, "cp") == 0);
-		}
-	}
-}
-
-// Writes text to the file at path.
-bool write_text(const char *path, const std::string &text)
-{
-	FILE *file = fopen(path, "w");
-	if (file == nullptr)
-		return false;
-	bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
-	return fclose(file) == 0 && ok;
-}
 
 // What next_document finds, one line a document: the bytes before it, its
 // body's first line, its length, "!" if it asks for a size outside its
@@ -252,124 +172,6 @@ TEST(next_document, finds_the_documents_jcl_and_setup_that_cups_wrote)
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(scan(c.job), c.found) << c.job;
-}
-
-// Whether CUPS's own queue would get the size's code: not where the tray
-// or the manual feed has code of its own, unless *RequiresPageRegion says.
-// A job's tray unmarks the manual feed, so the default tray has none.
-TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
-{
-	char path[] = "/tmp/morvane-test.XXXXXX";
-	int fd = mkstemp(path);
-	ASSERT_GE(fd, 0);
-	const std::string ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
-	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
-	    "*PageSize A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
-	    "*CloseUI: *PageSize\n*PaperDimension A4: \"595 842\"\n"
-	    "*OpenUI *InputSlot: PickOne\n*DefaultInputSlot: Auto\n"
-	    "*InputSlot Tray1: \"1 t\"\n*InputSlot Tray2: \"2 t\"\n"
-	    "*InputSlot Auto: \"\"\n*CloseUI: *InputSlot\n"
-	    "*RequiresPageRegion Tray2: True\n"
-	    "*OpenUI *ManualFeed: Boolean\n*DefaultManualFeed: False\n"
-	    "*ManualFeed True: \"true m\"\n*ManualFeed False: \"false m\"\n"
-	    "*CloseUI: *ManualFeed\n*VariablePaperSize: True\n"
-	    "*MaxMediaWidth: \"900\"\n*MaxMediaHeight: \"900\"\n"
-	    "*CustomPageSize True: \"pop pop pop <</PageSize[5 -2 roll]>>"
-	    "setpagedevice\"\n*ParamCustomPageSize Width: 1 points 1 900\n"
-	    "*ParamCustomPageSize Height: 2 points 1 900\n";
-	close(fd);
-	// A filter line of the PPD's own (foomatic-rip's, say) has CUPS send
-	// the size to its own queue too; morvane's lines do not count.
-	const char own[] = "*cupsFilter: \"application/vnd.cups-postscript 0 "
-	    "foomatic-rip\"\n";
-	const char morvane[] = "*cupsFilter: \"application/vnd.cups-postscript 0 "
-	    "morvane-filter\"\n*cupsPreFilter: \"application/vnd.cups-postscript "
-	    "0 morvane-filter\"\n";
-	const struct {
-		const char *lines;
-		const char *options;
-		bool sends;
-	} cases[] = {
-		{"", "", true},                        // no tray code, the feed False
-		{"", "InputSlot=Tray1", false},        // the tray has code
-		{"", "ManualFeed=True", false},        // the feed has code
-		{"", "InputSlot=Tray2", true},         // *RequiresPageRegion
-		{"", "InputSlot=Tray1 PageSize=Custom.300x400", true}, // a custom size
-		{morvane, "InputSlot=Tray1", false},
-		{own, "InputSlot=Tray1", true},
-		{own, "ManualFeed=True", true},
-		{own, "InputSlot=Tray2", true},
-	};
-	for (const auto &c : cases) {
-		ASSERT_TRUE(write_text(path, ppd + c.lines));
-		page_setup setup = {};
-		ASSERT_TRUE(read_page_setup(path, c.options, &setup)) << c.options;
-		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.lines << c.options;
-	}
-	unlink(path);
-}
-
-
-// Whether a filter ends the job's chain, as the page log needs to know:
-// the program of the *cupsFilter2 line to the final type, or of every
-// *cupsFilter line where the PPD has no *cupsFilter2 line.
-TEST(ppd_chain_ends, names_the_filters_that_end_a_job)
-{
-	char path[] = "/tmp/morvane-test.XXXXXX";
-	int fd = mkstemp(path);
-	ASSERT_GE(fd, 0);
-	close(fd);
-	const std::string ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
-	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
-	    "*PageSize A4: \"a\"\n*CloseUI: *PageSize\n"
-	    "*PaperDimension A4: \"595 842\"\n";
-	const struct {
-		const char *lines;
-		const char *final;
-		const char *ends;
-	} cases[] = {
-		{"", "application/pdf", ""},
-		{"*cupsFilter: \"application/vnd.cups-postscript 0 morvane-filter\"\n"
-		    "*cupsFilter: \"application/vnd.cups-raster 0 /usr/x/rastertox\"\n",
-		    "printer/q", "morvane-filter rastertox"},
-		{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
-		    "morvane-pdf\"\n*cupsFilter2: \"image/jpeg image/jpeg 0 -\"\n",
-		    "application/pdf", "morvane-pdf"},
-		{"*cupsFilter2: \"application/vnd.cups-pdf application/pdf 10 "
-		    "morvane-pdf\"\n", "image/jpeg", ""},
-		// A type that only starts the line's is another type.
-		{"*cupsFilter2: \"image/pwg-raster image/pwg-raster-x 0 a\"\n",
-		    "image/pwg-raster", ""},
-		{"*cupsFilter2: \"image/urf IMAGE/URF 100 maxsize(100) b \"\n",
-		    "image/urf", "b"},
-		// A raster driver's pre-filter never ends the chain.
-		{"*cupsPreFilter: \"application/vnd.cups-raster 0 morvane-raster\"\n"
-		    "*cupsFilter: \"application/vnd.cups-raster 0 rastertopwg\"\n",
-		    "printer/q", "rastertopwg"},
-	};
-	for (const auto &c : cases) {
-		ASSERT_TRUE(write_text(path, ppd + c.lines));
-		ppd_file_t *opened = ppdOpenFile(path);
-		ASSERT_NE(opened, nullptr) << c.lines;
-		char ends[buffer_size];
-		ppd_chain_ends(opened, c.final, ends);
-		ppdClose(opened);
-		EXPECT_STREQ(ends, c.ends) << c.lines;
-	}
-	unlink(path);
-	const struct {
-		const char *programs;
-		const char *program;
-		bool ends;
-	} names[] = {
-		{"morvane-filter rastertox", "rastertox", true},
-		{"morvane-filter rastertox", "morvane-filter", true},
-		{"morvane-filterx", "morvane-filter", false},
-		{"x-morvane-filter", "morvane-filter", false},
-		{"", "morvane-pdf", false},
-	};
-	for (const auto &n : names)
-		EXPECT_EQ(ends_chain(n.programs, n.program), n.ends) << n.programs;
 }
 
 // The pages of each document, which the page log counts, and the copies

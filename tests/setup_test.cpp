@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
-// morvane-setup's reading and writing of a PPD: the shape its filter lines
-// give it, and the lines it puts in, takes out and puts back.
+// morvane-setup: its reading and writing of a PPD (the shape its filter
+// lines give it, and the lines it puts in, takes out and puts back), the
+// values that keep the page on every paper of a PPD and which papers bound
+// them, and the calibration page on every paper.
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <sys/stat.h>
@@ -11,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "adapt.h"
+#include "calibrate.h"
 #include "dots.h"
+#include "sizes.h"
 
 namespace {
 
@@ -211,28 +217,6 @@ TEST(read_filters, names_the_types_and_the_program)
 	EXPECT_STREQ(filters.direct.rest, "application/pdf 10");
 }
 
-// Both programs take a value by this one rule: a PPD's "3400.5 " is a
-// value for the filter, so " 3473" and "3473 " are for morvane-setup too.
-TEST(read_dots, takes_a_number_alone_blanks_around_it)
-{
-	const struct {
-		const char *text;
-		bool valid;
-		double value;
-	} cases[] = {{"3473", true, 3473}, {"3400.5", true, 3400.5},
-	    {"-10", true, -10}, {" 3473", true, 3473}, {"3473 \t", true, 3473},
-	    {"", false, 0}, {" ", false, 0}, {"3473abc", false, 0},
-	    {"3473 x", false, 0}, {"3473\n", false, 0}, {"inf", false, 0},
-	    {"nan", false, 0}, {"1e999", false, 0}};
-	for (const auto &c : cases) {
-		double value = -1;
-		EXPECT_EQ(read_dots(c.text, &value), c.valid) << c.text;
-		if (c.valid) {
-			EXPECT_EQ(value, c.value) << c.text;
-		}
-	}
-}
-
 // The text of a file, or "none" where it cannot be read.
 std::string read_text(const char *path)
 {
@@ -308,6 +292,210 @@ TEST(plain_ppd, writes_the_text_of_a_gzip_ppd_to_a_file_of_its_own)
 		EXPECT_EQ(read_text(elsewhere), "none") << c.path;
 	}
 	remove_folder(w.folder);
+}
+
+// A PPD of the papers, "NAME WIDTH LENGTH" a line, the first its default
+// where default_size is true, written to a file of its own whose path
+// goes to path.
+bool write_ppd(char path[32], const char *papers, bool default_size)
+{
+	snprintf(path, 32, "/tmp/morvane-test.XXXXXX");
+	int fd = mkstemp(path);
+	if (fd < 0)
+		return false;
+	std::string sizes, dimensions, first;
+	char name[64];
+	float width = 0, length = 0;
+	int used = 0;
+	for (const char *p = papers; sscanf(p, "%63s %f %f%n", name, &width,
+	    &length, &used) == 3; p += used) {
+		first = first.empty() ? name : first;
+		sizes += std::string("*PageSize ") + name + ": \"x\"\n";
+		dimensions += std::string("*PaperDimension ") + name + ": \"" +
+		    std::to_string(width) + " " + std::to_string(length) + "\"\n";
+	}
+	std::string text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n" + (default_size ?
+	    "*DefaultPageSize: " + first + "\n" : std::string()) + sizes +
+	    "*CloseUI: *PageSize\n" + dimensions;
+	bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size();
+	return close(fd) == 0 && ok;
+}
+
+// The range of every paper of a PPD: each paper's moved from the reference,
+// or its own where there is none, narrowed to what fits them all; a PPD
+// without a paper has none.
+TEST(every_size_bounds, names_the_papers_that_bound_the_range)
+{
+	const struct {
+		const char *papers;
+		const char *reference;   // "": each paper its own
+		const char *low;
+		const char *high;
+	} cases[] = {
+		{"A4 595 842 Letter 612 792 A5 420 595", "A4", "A5", "A5"},
+		{"A4 595 842 Letter 612 792 A5 420 595", "A5", "A5", "A5"},
+		{"A4 595 842 Letter 612 792 A5 420 595", "", "A4", "A5"},
+		{"Letter 612 792 Label 144 216 A4 595 842", "Letter", "Label",
+		    "Label"},
+		{"Letter 612 792 Label 144 216 A4 595 842", "", "Letter", "Label"},
+		{"A4 595 842", "", "A4", "A4"},
+		{"A4 595 842", "A4", "A4", "A4"},
+	};
+	for (const auto &c : cases) {
+		char path[32];
+		ASSERT_TRUE(write_ppd(path, c.papers, true));
+		paper reference, low, high;
+		bool measured = c.reference[0] != '\0';
+		ASSERT_TRUE(!measured || named_paper(path, c.reference, &reference));
+		ASSERT_TRUE(named_paper(path, c.low, &low));
+		ASSERT_TRUE(named_paper(path, c.high, &high));
+		paper_bounds bounds;
+		ASSERT_TRUE(every_size_bounds(path, measured ? &reference : nullptr,
+		    &bounds)) << c.papers;
+		EXPECT_STREQ(bounds.low.name, c.low) << c.papers << c.reference;
+		EXPECT_STREQ(bounds.high.name, c.high) << c.papers << c.reference;
+		EXPECT_EQ(bounds.range.low, dots_on_sheet(low.length, measured ?
+		    reference.length : low.length).low) << c.papers << c.reference;
+		EXPECT_EQ(bounds.range.high, dots_on_sheet(high.length, measured ?
+		    reference.length : high.length).high) << c.papers << c.reference;
+		// Every paper's own range holds the common one.
+		for (const paper *p : {&low, &high}) {
+			dots_range own = dots_on_sheet(p->length, measured ?
+			    reference.length : p->length);
+			EXPECT_LE(own.low, bounds.range.low);
+			EXPECT_GE(own.high, bounds.range.high);
+		}
+		unlink(path);
+	}
+	char path[32];
+	ASSERT_TRUE(write_ppd(path, "", false));
+	paper_bounds bounds;
+	EXPECT_FALSE(every_size_bounds(path, nullptr, &bounds));
+	unlink(path);
+}
+
+// What the value is checked on: a value in the common range fits every
+// paper, one just outside it is off the paper that bounds that end, which
+// the one line names with the range.
+TEST(fits_every_size, takes_the_values_inside_the_common_range)
+{
+	char path[32];
+	ASSERT_TRUE(write_ppd(path, "A4 595 842 Letter 612 792 A5 420 595",
+	    true));
+	paper a4;
+	ASSERT_TRUE(named_paper(path, "A4", &a4));
+	paper_bounds bounds;
+	ASSERT_TRUE(every_size_bounds(path, &a4, &bounds));
+	const struct {
+		double dots;
+		bool fits;
+	} cases[] = {
+		{bounds.range.low, false},
+		{std::nextafter(bounds.range.low, HUGE_VAL), true},
+		{(bounds.range.low + bounds.range.high) / 2, true},
+		{std::nextafter(bounds.range.high, 0), true},
+		{bounds.range.high, false},
+	};
+	for (const auto &c : cases) {
+		char text[64];
+		snprintf(text, sizeof text, "%.17g", c.dots);
+		testing::internal::CaptureStderr();
+		EXPECT_EQ(fits_every_size(path, text, &a4), c.fits) << text;
+		EXPECT_EQ(testing::internal::GetCapturedStderr().empty(), c.fits);
+	}
+	const std::string start = "\nERROR: morvane-filter: the vertical dots ";
+	const struct {
+		const char *text;
+		bool measured;
+		std::string said;
+	} lines[] = {
+		{"6500", false, "\"6500\" put the page off the sheet for the page "
+		    "size A5, 420 points long: on every paper of the PPD they must "
+		    "lie between -35.43 (bound by A4) and 3464.57 (bound by A5)\n"},
+		{"-40", false, "\"-40\" put the page off the sheet for the page size "
+		    "A4, 595 points long: on every paper of the PPD they must lie "
+		    "between -35.43 (bound by A4) and 3464.57 (bound by A5)\n"},
+		{"4500", true, "\"4500\" put the page off the sheet for the page "
+		    "size A5, 420 points long: on every paper of the PPD they must "
+		    "lie between 693.73 and 4193.73 (both bound by A5)\n"},
+		{"600", true, "\"600\" put the page off the sheet for the page "
+		    "size A5, 420 points long: on every paper of the PPD they must "
+		    "lie between 693.73 and 4193.73 (both bound by A5)\n"},
+		{"4500x", true, ""},
+		{"4000", true, ""},
+		{"3400", false, ""},
+	};
+	unlink(path);
+	// Landscape sheets, 595 and 420 points long.
+	ASSERT_TRUE(write_ppd(path, "A4 842 595 A5 595 420", true));
+	ASSERT_TRUE(named_paper(path, "A4", &a4));
+	for (const auto &l : lines) {
+		testing::internal::CaptureStderr();
+		EXPECT_EQ(fits_every_size(path, l.text, l.measured ? &a4 : nullptr),
+		    l.said.empty()) << l.text;
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(said, l.said.empty() ? "" : start + l.said) << l.text;
+	}
+	unlink(path);
+}
+
+// The calibration page on papers down to labels: ghostscript, as the
+// printer, finds the ink of every page on the paper, and no line of its
+// text past the right margin, which is as wide as the left.
+TEST(write_calibration_page, keeps_every_line_on_the_paper)
+{
+	if (system("gs -h >/dev/null 2>&1") != 0)
+		GTEST_SKIP() << "no ghostscript";
+	const std::string long_name(60, 'q');
+	const struct {
+		const char *queue;
+		float width;
+		float length;
+		const char *size;
+	} cases[] = {
+		{"kyo", 595, 842, nullptr}, {"kyo", 612, 792, "Letter"},
+		{"kyo", 420, 595, "A5"}, {"kyo", 298, 420, "A6"},
+		{"kyo", 144, 216, "w144h216"}, {"kyo", 216, 144, "w216h144"},
+		{"kyo", 288, 432, "w288h432"},
+		{"Office_Printer_Second_Floor", 298, 420, "A6"},
+		{long_name.c_str(), 144, 216, "w144h216"},
+	};
+	for (const auto &c : cases) {
+		char path[] = "/tmp/morvane-test.XXXXXX";
+		int fd = mkstemp(path);
+		ASSERT_GE(fd, 0);
+		FILE *file = fdopen(fd, "w");
+		page_value dots = {.text = "3473.5", .size = c.size, .sheet = {
+		    .name = "x", .width = c.width, .length = c.length}};
+		ASSERT_TRUE(write_calibration_page(file, c.queue, &dots));
+		ASSERT_EQ(fclose(file), 0);
+		char command[256];
+		snprintf(command, sizeof command, "gs -q -dSAFER -dBATCH -dNOPAUSE "
+		    "-dDEVICEWIDTHPOINTS=%g -dDEVICEHEIGHTPOINTS=%g -dFIXEDMEDIA "
+		    "-sDEVICE=bbox %s 2>&1", c.width, c.length, path);
+		FILE *boxes = popen(command, "r");
+		ASSERT_NE(boxes, nullptr);
+		int pages = 0;
+		char line[256];
+		std::string where = std::string(c.queue) + " " +
+		    std::to_string(c.width) + "x" + std::to_string(c.length);
+		while (fgets(line, sizeof line, boxes) != nullptr) {
+			double x0, y0, x1, y1;
+			if (sscanf(line, "%%%%HiResBoundingBox: %lf %lf %lf %lf", &x0, &y0,
+			    &x1, &y1) != 4)
+				continue;
+			pages++;
+			EXPECT_GT(x0, 0) << where << " page " << pages;
+			EXPECT_GT(y0, 0) << where << " page " << pages;
+			EXPECT_LT(x1, c.width) << where << " page " << pages;
+			EXPECT_LT(y1, c.length) << where << " page " << pages;
+			EXPECT_GE(c.width - x1, x0 - 1) << where << " page " << pages;
+		}
+		EXPECT_EQ(pclose(boxes), 0) << where;
+		EXPECT_GT(pages, 0) << where;
+		unlink(path);
+	}
 }
 
 }
