@@ -44,6 +44,80 @@ TEST(read_dots, takes_a_number_alone_blanks_around_it)
 	}
 }
 
+// The dots of a length in points: 300 dots and 72 points an inch.
+double dots_of(double points)
+{
+	return points / 72 * 300;
+}
+
+// A value measured on one paper moves the page as far from the top edge of
+// a sheet of another length: by the difference of the lengths, in dots.
+TEST(dots_on_paper, adds_the_difference_of_the_lengths_in_dots)
+{
+	const struct {
+		const char *what;
+		double dots;
+		float length;
+		float reference;
+		double on_paper;
+	} cases[] = {
+		{"the same paper", 3473, 842, 842, 3473},
+		{"A4, measured on Letter: 50 points longer", 3473, 842, 792,
+		    3473 + 208.333333},
+		{"Letter, measured on A4", 3473, 792, 842, 3473 - 208.333333},
+		{"A5, measured on A4: 247 points shorter", 3000, 595, 842,
+		    3000 - 1029.166667},
+		{"a label, measured on Letter: 8 inches shorter", 0, 216, 792,
+		    -2400},
+		{"an inch longer", -35.25, 864, 792, 264.75},
+		{"a length of a float's own", 3473, 841.89f, 595.28f,
+		    3473 + 1027.541667},
+	};
+	for (const auto &c : cases)
+		EXPECT_NEAR(dots_on_paper(c.dots, c.length, c.reference), c.on_paper,
+		    1e-3) << c.what;
+}
+
+// The values measured on the reference that keep the page's top edge on
+// a sheet: above its bottom, and less than the page's length above its
+// top, each less the margin of 3 mm that the page's top edge keeps.
+TEST(dots_on_sheet, spans_the_sheet_and_a_page_above_it)
+{
+	const double margin = 300 * 3 / 25.4;
+	const struct {
+		const char *what;
+		float length;
+		float reference;
+		double low;
+		double high;
+	} cases[] = {
+		{"A4 on itself", 842, 842, -35.433071, 6981.233596},
+		{"Letter on itself", 792, 792, -35.433071, 6564.566929},
+		{"A4, measured on Letter", 842, 792, -243.766404, 6772.900262},
+		{"Letter, measured on A4", 792, 842, 172.900262, 6772.900262},
+		{"A5, measured on A4", 595, 842, 993.733596, 5952.066929},
+		{"a label, measured on A4", 216, 842, 2572.900262, 4372.900262},
+		{"an inch, on itself", 72, 72, -35.433071, 564.566929},
+	};
+	for (const auto &c : cases) {
+		dots_range range = dots_on_sheet(c.length, c.reference);
+		EXPECT_NEAR(range.low, c.low, 1e-5) << c.what;
+		EXPECT_NEAR(range.high, c.high, 1e-5) << c.what;
+		// The same by the rule: the difference of the lengths moves both
+		// ends, the range is twice the sheet long.
+		double shift = dots_of((double)c.length - (double)c.reference);
+		EXPECT_NEAR(range.low, -margin - shift, 1e-6) << c.what;
+		EXPECT_NEAR(range.high - range.low, 2 * dots_of(c.length), 1e-6)
+		    << c.what;
+		// Moved to the paper, the ends are the paper's own.
+		dots_range own = dots_on_sheet(c.length, c.length);
+		EXPECT_NEAR(dots_on_paper(range.low, c.length, c.reference), own.low,
+		    1e-6) << c.what;
+		EXPECT_NEAR(dots_on_paper(range.high, c.length, c.reference),
+		    own.high, 1e-6) << c.what;
+	}
+}
+
 // The range common to a set of ranges, and which one bounds each end: the
 // narrowest end, the first of equal ones; none may leave it empty.
 TEST(narrow_bounds, keeps_the_narrowest_end_and_its_sheet)
