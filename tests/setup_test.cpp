@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -495,6 +496,133 @@ TEST(write_calibration_page, keeps_every_line_on_the_paper)
 		EXPECT_EQ(pclose(boxes), 0) << where;
 		EXPECT_GT(pages, 0) << where;
 		unlink(path);
+	}
+}
+
+
+// The values of a PPD: dots, the paper they were measured on, and the
+// papers' own, "NAME=DOTS" each.
+ppd_values values_of(const std::string &dots, const std::string &reference,
+    const std::vector<std::string> &own)
+{
+	ppd_values values = {.dots = "", .reference = "", .count = 0, .own = {}};
+	snprintf(values.dots, sizeof values.dots, "%s", dots.c_str());
+	snprintf(values.reference, sizeof values.reference, "%s",
+	    reference.c_str());
+	for (const std::string &paper : own) {
+		own_value *o = &values.own[values.count++];
+		size_t equals = paper.find('=');
+		snprintf(o->name, sizeof o->name, "%s",
+		    paper.substr(0, equals).c_str());
+		snprintf(o->dots, sizeof o->dots, "%s",
+		    paper.substr(equals + 1).c_str());
+	}
+	return values;
+}
+
+// The calibration that the server keeps of a queue: "DOTS@REFERENCE",
+// then ":NAME=DOTS" for each paper's own, or nothing where that does not
+// fit in the buffer; it reads back as the values it was written from.
+TEST(format_calibration, writes_the_dots_the_reference_and_each_papers_own)
+{
+	std::vector<std::string> sixteen;
+	for (int i = 0; i < max_own_values; i++)
+		sixteen.push_back("w" + std::to_string(100 + i) + "h200=" +
+		    std::to_string(3000 + i));
+	std::string all = "3473@A4";
+	for (const std::string &own : sixteen)
+		all += ":" + own;
+	const std::string name(63, 'n'), value(63, '9');
+	const struct {
+		const char *what;
+		ppd_values values;
+		std::string text;
+	} cases[] = {
+		{"the value alone", values_of("3473", "A4", {}), "3473@A4"},
+		{"a value of its own", values_of("3400.5", "Letter", {"A5=3100"}),
+		    "3400.5@Letter:A5=3100"},
+		{"two papers' own", values_of("-35.25", "A4",
+		    {"A5=3100", "w144h216=2600"}), "-35.25@A4:A5=3100:w144h216=2600"},
+		{"as many papers as a PPD may have", values_of("3473", "A4",
+		    sixteen), all},
+		{"the longest names", values_of(value, name, {name + "=" + value}),
+		    value + "@" + name + ":" + name + "=" + value},
+		// 1023 characters fit the buffer, 1024 do not.
+		{"the buffer full", values_of(std::string(1023 - 64, '1'), name, {}),
+		    std::string(1023 - 64, '1') + "@" + name},
+		{"one more than fits", values_of(std::string(1024 - 64, '1'), name,
+		    {}), ""},
+		{"papers' own past the buffer", values_of("3473", "A4",
+		    std::vector<std::string>(16, name + "=" + value)), ""},
+	};
+	for (const auto &c : cases) {
+		char text[buffer_size] = "unchanged";
+		format_calibration(&c.values, text);
+		EXPECT_EQ(text, c.text) << c.what;
+		ppd_values back;
+		if (!c.text.empty()) {
+			EXPECT_TRUE(parse_calibration(text, &back)) << c.what;
+			EXPECT_TRUE(same_values(&back, &c.values)) << c.what;
+		}
+	}
+}
+
+// The calibration read back: a text that format_calibration writes, and
+// no other.
+TEST(parse_calibration, takes_only_what_format_calibration_writes)
+{
+	std::string seventeen = "3473@A4";
+	for (int i = 0; i <= max_own_values; i++)
+		seventeen += ":P" + std::to_string(i) + "=" + std::to_string(i);
+	std::string sixteen = seventeen.substr(0, seventeen.rfind(':'));
+	std::vector<std::string> own;
+	for (int i = 0; i < max_own_values; i++)
+		own.push_back("P" + std::to_string(i) + "=" + std::to_string(i));
+	const std::string name(63, 'n');
+	const struct {
+		std::string text;
+		bool parsed;
+		ppd_values values;
+	} cases[] = {
+		{"3473@A4", true, values_of("3473", "A4", {})},
+		{"3400.5@Letter:A5=3100:w144h216=-35.25", true,
+		    values_of("3400.5", "Letter", {"A5=3100", "w144h216=-35.25"})},
+		{sixteen, true, values_of("3473", "A4", own)},
+		{"3473@" + name, true, values_of("3473", name, {})},
+		{"3473@A4:" + name + "=1", true, values_of("3473", "A4",
+		    {name + "=1"})},
+		// Something missing: the value, the paper, the "@", a paper's
+		// name, its "=" or its value.
+		{"", false, {}},
+		{"@A4", false, {}},
+		{"3473@", false, {}},
+		{"3473", false, {}},
+		{"3473A4:A5=3100", false, {}},
+		{"3473@A4:", false, {}},
+		{"3473@A4:A5", false, {}},
+		{"3473@A4:=3100", false, {}},
+		{"3473@A4:A5=", false, {}},
+		{"3473@A4::A5=3100", false, {}},
+		// The "@" after the first ":", or a field too long for its place.
+		{"3473:A5=3100@A4", false, {}},
+		{"3473@" + name + "n", false, {}},
+		{"3473@A4:" + name + "n=1", false, {}},
+		{"3473@A4:A5=" + std::string(64, '1'), false, {}},
+		// More papers' own than a PPD may have.
+		{seventeen, false, {}},
+	};
+	for (const auto &c : cases) {
+		ppd_values values;
+		EXPECT_EQ(parse_calibration(c.text.c_str(), &values), c.parsed)
+		    << c.text;
+		if (c.parsed) {
+			EXPECT_STREQ(values.dots, c.values.dots) << c.text;
+			EXPECT_STREQ(values.reference, c.values.reference) << c.text;
+			EXPECT_TRUE(same_values(&values, &c.values)) << c.text;
+			char again[buffer_size];
+			format_calibration(&values, again);
+			EXPECT_EQ(again, c.text);
+		}
 	}
 }
 
