@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The CUPS filter: the documents, device setup and pages it finds in
-// CUPS's PostScript.
+// CUPS's PostScript, and its plan for each document.
+#include <cstdio>
 #include <string>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "documents.h"
+#include "folder.h"
+#include "job.h"
 #include "log.h"
+#include "plan.h"
 
 // The tests write the filter's lines.
 const log_style program_log = {.error = "\nERROR: morvane-filter: ",
@@ -210,6 +216,205 @@ TEST(next_document, counts_the_pages_and_the_copies_of_each_document)
 			    "x" + std::to_string(doc.copies);
 		EXPECT_EQ(found, c.found) << c.job;
 	}
+}
+
+
+// A stand-in for morvane, run by the plan for a paper other than the job's:
+// its record shifts the page by the paper's width / 1000 inch across and
+// by the dots / 1000 inch down.
+const char fake_morvane[] = "#!/bin/sh\n"
+    "read -r word width length < \"${10}\"\n"
+    "width=${width#[}\n"
+    "length=${length%]}\n"
+    "awk -v p=\"$7\" -v w=\"$width\" -v l=\"$length\" -v d=\"$6\" 'BEGIN {\n"
+    "  printf \"PSCOMMAND=%s\\nCMDARGV=-w%s -h%s 1:0@1.0(%.6fin,%.6fin) "
+    "in.ps out.ps\\n\", p, w, l, w / 1000, d / 1000 }'\n";
+
+// Writes text to the file name of folder, with the mode given.
+bool write_file(const char *folder, const char *name, const std::string &text,
+    mode_t mode, char path[buffer_size])
+{
+	path_in(path, folder, name);
+	FILE *file = fopen(path, "w");
+	if (file == nullptr)
+		return false;
+	bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
+	return fclose(file) == 0 && ok && chmod(path, mode) == 0;
+}
+
+// The job as the options mark it: the paper marked, 595 by 842 points,
+// its value 3000 for every paper (measured on a paper 832 points long, or
+// on each paper itself), and the record for it, 0.1 inch across and 0.25
+// inch down.
+page_setup marked_paper(const char *name, bool measured, bool plain_sends)
+{
+	page_setup paper = {};
+	paper.has_size = true;
+	snprintf(paper.size_name, sizeof paper.size_name, "%s", name);
+	paper.width = 595;
+	paper.length = 842;
+	paper.has_dots = true;
+	paper.value = dots_value{.text = "3000", .dots = 3000,
+	    .source = "the job's vertical dots"};
+	paper.has_reference = measured;
+	paper.reference = 832;
+	paper.plain_sends_size = plain_sends;
+	return paper;
+}
+
+// The plan of a document: the block of CUPS's size code that does not go
+// to the printer, the paper in effect, and the table of shifts, a row
+// "[W H DX DY]" in points for each size that its pages may ask for, the
+// paper's first.
+TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
+{
+	char folder[folder_size];
+	ASSERT_TRUE(make_folder("morvane-test", folder));
+	char morvane[buffer_size], ppd[buffer_size];
+	ASSERT_TRUE(write_file(folder, "morvane", fake_morvane, 0755, morvane));
+	ASSERT_TRUE(write_file(folder, "given.ppd", "*PPD-Adobe: \"4.3\"\n"
+	    "*FormatVersion: \"4.3\"\n*OpenUI *PageSize: PickOne\n"
+	    "*DefaultPageSize: A4\n*PageSize A4: \"a\"\n*PageSize Letter: \"l\"\n"
+	    "*CloseUI: *PageSize\n*PaperDimension A4: \"595 842\"\n"
+	    "*PaperDimension Letter: \"612 792\"\n", 0644, ppd));
+	auto cups = [](const std::string &feature) {
+		return "[{\n%%BeginFeature: *" + feature + "\nx\n%%EndFeature\n"
+		    "} stopped cleartomark\n";
+	};
+	auto bare = [](const std::string &feature, const std::string &code) {
+		return "%%BeginFeature: *" + feature + "\n" + code + "\n"
+		    "%%EndFeature\n";
+	};
+	auto setup = [](const std::string &code) {
+		return "%!PS-Adobe-3.0\n%%BeginSetup\n" + code + "%%EndSetup\n"
+		    "%%Page: 1 1\np\n%%EOF\n";
+	};
+	auto page = [&](const std::string &code) {
+		return "%!PS-Adobe-3.0\n%%BeginSetup\n" + cups("PageSize A4") +
+		    "%%EndSetup\n%%Page: 1 1\n" + code + "p\n%%EOF\n";
+	};
+	std::string many;
+	for (int i = 0; i <= max_page_sizes; i++)
+		many += "<</PageSize [" + std::to_string(300 + 2 * i) +
+		    " 400]>>setpagedevice\n";
+	const std::string a4 = "[595 842 7.200000 18.000000]";
+	const struct {
+		const char *what;
+		std::string job;
+		const char *marked;
+		bool plain_sends;   // CUPS's own queue would get the size's code
+		bool measured;      // the value measured on 832 points
+		bool planned;
+		bool own_sizes;
+		int dropped;        // -1: none
+		const char *paper;  // refused: a part of the error line
+		std::string rows;
+	} cases[] = {
+		{"no setup", "%!PS-Adobe-3.0\n%%Page: 1 1\np\n%%EOF\n", "A4", false,
+		    false, true, false, -1, "A4", a4},
+		{"CUPS's block, which its own queue would not get",
+		    setup(cups("PageSize A4")), "A4", false, false, true, false, 0,
+		    "A4", a4},
+		{"CUPS's block, which its own queue gets too",
+		    setup(cups("PageSize A4")), "A4", true, false, true, false, -1,
+		    "A4", a4},
+		{"CUPS's block of the size after one of another feature",
+		    setup(cups("Duplex None") + cups("PageSize A4")), "A4", false,
+		    false, true, false, 1, "A4", a4},
+		{"the document's own Letter after CUPS's A4",
+		    setup(cups("PageSize A4") + bare("PageSize Letter", "l")), "A4",
+		    false, false, true, false, 0, "Letter",
+		    "[612 792 44.064000 216.000000]"},
+		{"the document's own Letter, without CUPS's block",
+		    setup(bare("PageSize Letter", "l")), "A4", false, false, true,
+		    false, -1, "Letter", "[612 792 44.064000 216.000000]"},
+		{"the document's own A4, as marked", setup(cups("PageSize A4") +
+		    bare("PageSize A4", "a")), "A4", false, false, true, false, 0,
+		    "A4", a4},
+		{"a name that the PPD lacks, whose code asks for a size",
+		    setup(cups("PageSize A4") + bare("PageSize Default",
+		    "<< /PageSize [ 595.5 842 ] >> setpagedevice")), "A4", false,
+		    false, true, false, 0, "Default",
+		    "[595.5 842 42.876000 216.000000]"},
+		{"a name that the PPD lacks, whose code asks for none",
+		    setup(cups("PageSize A4") + bare("PageSize X", "/PageSize [1]")),
+		    "A4", false, false, true, false, 0, "A4", a4},
+		{"the setup asks for Letter's size after CUPS's block",
+		    setup(cups("PageSize A4") +
+		    "<</PageSize [612 792]>>setpagedevice\n"), "A4", false, false,
+		    true, true, -1, "612x792", "[612 792 44.064000 216.000000]"},
+		{"the setup asks for A4's size, within a point",
+		    setup(cups("PageSize A4") +
+		    "<</PageSize [595.5 842.4]>>setpagedevice\n"), "A4", false, false,
+		    true, true, -1, "A4", a4},
+		{"a page asks for a size of its own",
+		    page("<</PageSize [300 400]>>setpagedevice\n"), "A4", false,
+		    false, true, true, -1, "A4", a4 + "[300 400 21.600000 216.000000]"},
+		{"a page asks for a size of its own, the value measured",
+		    page("<</PageSize [300 400]>>setpagedevice\n"), "A4", false, true,
+		    true, true, -1, "A4", a4 + "[300 400 21.600000 86.400000]"},
+		{"a custom size, as marked", setup(cups("CustomPageSize True")),
+		    "Custom", false, false, true, false, -1, "Custom",
+		    "[595 842 7.200000 18.000000]"},
+		// Refused, with the error line.
+		{"a custom size of the document's own",
+		    setup(cups("CustomPageSize True")), "A4", false, false, false,
+		    false, -1, "a custom page size of its own", ""},
+		{"a page's size that the value puts the page off",
+		    page("<</PageSize [100 100]>>setpagedevice\n"), "A4", false,
+		    false, false, true, -1, "puts the page off the sheet for the page "
+		    "size 100x100", ""},
+		{"more sizes than the table takes", page(many), "A4", false, false,
+		    false, true, -1, "more than 24 page sizes", ""},
+		{"a name longer than the buffer", setup(cups("PageSize A4") +
+		    bare("PageSize " + std::string(buffer_size, 'x'), "x")), "A4",
+		    false, false, false, false, 0, "a page size whose name is too long",
+		    ""},
+	};
+	char job_id[] = "1", user[] = "user", title[] = "title", copies[] = "1",
+	    options[] = "", name[] = "morvane-filter";
+	char *const args[] = {name, job_id, user, title, copies, options,
+	    nullptr};
+	for (const auto &c : cases) {
+		job j = {.run = {.args = args, .folder = {}, .morvane = morvane,
+		    .pstops = "/usr/bin/pstops"}, .ppd = ppd, .copy = {.fd = -1,
+		    .data = c.job.data(), .size = (off_t)c.job.size()},
+		    .paper = marked_paper(c.marked, c.measured, c.plain_sends),
+		    .record = {.text = "", .argv = {}, .kind = pstops_record,
+		    .shift = {0.1, 0.25}}, .counts_pages = false};
+		snprintf(j.run.folder, sizeof j.run.folder, "%s", folder);
+		document doc;
+		ASSERT_EQ(next_document(c.job.data(), c.job.size(), 0, &doc),
+		    scan_document) << c.what;
+		document_plan plan;
+		testing::internal::CaptureStderr();
+		bool planned = plan_document(&j, &doc, &plan);
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(planned, c.planned) << c.what << said;
+		size_t errors = 0;
+		for (size_t at = 0; (at = said.find("ERROR:", at)) !=
+		    std::string::npos; at++)
+			errors++;
+		EXPECT_EQ(errors, c.planned ? 0u : 1u) << c.what << said;
+		EXPECT_TRUE(c.planned || said.find(c.paper) != std::string::npos)
+		    << c.what << said;
+		EXPECT_EQ(plan.own_sizes, c.own_sizes) << c.what;
+		EXPECT_EQ(plan.drops, c.dropped >= 0) << c.what;
+		if (plan.drops) {
+			EXPECT_EQ(plan.dropped, c.dropped) << c.what;
+		}
+		// The job keeps its paper and record.
+		EXPECT_STREQ(j.paper.size_name, c.marked) << c.what;
+		EXPECT_EQ(j.record.shift[1], 0.25) << c.what;
+		if (!c.planned)
+			continue;
+		EXPECT_STREQ(plan.paper.size_name, c.paper) << c.what;
+		std::string shifts = plan.shifts;
+		size_t start = shifts.find("MorvanePageSizes[") + 17;
+		EXPECT_EQ(shifts.substr(start, shifts.find("]put") - start), c.rows)
+		    << c.what;
+	}
+	remove_folder(folder);
 }
 
 }
