@@ -307,7 +307,7 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 		bool planned;
 		bool own_sizes;
 		int dropped;        // -1: none
-		const char *paper;  // refused: a part of the error line
+		const char *paper;  // refused: words of the error line
 		std::string rows;
 	} cases[] = {
 		{"no setup", "%!PS-Adobe-3.0\n%%Page: 1 1\np\n%%EOF\n", "A4", false,
