@@ -23,7 +23,8 @@
 #include <cups/ppd.h>
 
 #include "log.h"
-#include "paper.h"
+#include "ppd.h"
+#include "queue.h"
 #include "scan.h"
 #include "shift.h"
 
@@ -92,11 +93,11 @@ int check_log(int fd)
 
 // The range that a size must lie in, read from the PPD apart from the
 // filter's own check.
-bool within_range(const char *path, const page_setup *setup)
+bool within_range(const char *path, const paper *setup)
 {
 	float size[2] = {setup->width, setup->length};
 	float low[2] = {0, 0}, high[2] = {largest_page, largest_page};
-	if (strcmp(setup->size_name, "Custom") == 0) {
+	if (strcmp(setup->name, "Custom") == 0) {
 		ppd_file_t *ppd = ppdOpenFile(path);
 		require(ppd != nullptr, "the PPD opens again");
 		const char *names[] = {"MaxMediaWidth", "MaxMediaHeight"};
@@ -139,8 +140,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 	int log = memory_file("log", "", log_path);
 	int saved = dup(STDERR_FILENO);
 	dup2(log, STDERR_FILENO);
-	page_setup setup = {};
-	bool ok = read_page_setup(path, options.c_str(), &setup);
+	ppd_handle opened;
+	queue q = {};
+	marked_paper marked = {};
+	queue_source source = {.ppd = nullptr, .options = options.c_str(),
+	    .final_type = ""};
+	bool ok = open_ppd(path, &opened);
+	if (ok) {
+		source.ppd = opened.get();
+		ok = read_queue(&source, &q, &marked);
+	}
+	const bool has_size = ok && marked.known;
+	const paper &setup = marked.value;
 	dup2(saved, STDERR_FILENO);
 	close(saved);
 	int errors = check_log(log);
@@ -148,11 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
 	if (!ok) {
 		require(errors == 1, "a refusal has one ERROR: line");
-		require(!setup.has_size, "a refusal has no size");
+		require(!marked.known, "a refusal has no size");
 	} else {
 		require(errors == 0, "a success has no ERROR: line");
 	}
-	if (ok && setup.has_size) {
+	if (has_size) {
 		require(within_range(path, &setup), "the size is one a sheet has");
 		char text[buffer_size];
 		int length = format_page_size(text, setup.width, setup.length);

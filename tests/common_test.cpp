@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "dots.h"
-#include "paper.h"
+#include "queue.h"
 #include "ppd.h"
 #include "shift.h"
 
@@ -319,9 +319,14 @@ TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
 	};
 	for (const auto &c : cases) {
 		ASSERT_TRUE(write_text(path, ppd + c.lines));
-		page_setup setup = {};
-		ASSERT_TRUE(read_page_setup(path, c.options, &setup)) << c.options;
-		EXPECT_EQ(setup.plain_sends_size, c.sends) << c.lines << c.options;
+		ppd_handle ppd = ppd_at(path);
+		ASSERT_TRUE(ppd) << c.lines;
+		const queue_source source = {.ppd = ppd.get(), .options = c.options,
+		    .final_type = ""};
+		queue q = {};
+		marked_paper marked = {};
+		ASSERT_TRUE(read_queue(&source, &q, &marked)) << c.options;
+		EXPECT_EQ(q.plain_sends_size, c.sends) << c.lines << c.options;
 	}
 	unlink(path);
 }

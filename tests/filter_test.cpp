@@ -10,9 +10,11 @@
 
 #include "documents.h"
 #include "folder.h"
-#include "job.h"
+#include "filter_job.h"
 #include "log.h"
 #include "plan.h"
+#include "postscript_job.h"
+#include "text.h"
 
 // The tests write the filter's lines.
 const log_style program_log = {.error = "\nERROR: morvane-filter: ",
@@ -242,24 +244,18 @@ bool write_file(const char *folder, const char *name, const std::string &text,
 	return fclose(file) == 0 && ok && chmod(path, mode) == 0;
 }
 
-// The job as the options mark it: the paper marked, 595 by 842 points,
-// its value 3000 for every paper (measured on a paper 832 points long, or
-// on each paper itself), and the record for it, 0.1 inch across and 0.25
-// inch down.
-page_setup marked_paper(const char *name, bool measured, bool plain_sends)
+// The queue as the job finds it: the value 3000 for every paper
+// (measured on a paper 832 points long, or on each paper itself).
+queue marked_queue(bool measured, bool plain_sends)
 {
-	page_setup paper = {};
-	paper.has_size = true;
-	snprintf(paper.size_name, sizeof paper.size_name, "%s", name);
-	paper.width = 595;
-	paper.length = 842;
-	paper.has_dots = true;
-	paper.value = dots_value{.text = "3000", .dots = 3000,
+	queue q = {};
+	q.values.has_dots = true;
+	q.values.value = dots_value{.text = "3000", .dots = 3000,
 	    .source = "the job's vertical dots"};
-	paper.has_reference = measured;
-	paper.reference = 832;
-	paper.plain_sends_size = plain_sends;
-	return paper;
+	q.values.has_reference = measured;
+	q.values.reference = 832;
+	q.plain_sends_size = plain_sends;
+	return q;
 }
 
 // The plan of a document: the block of CUPS's size code that does not go
@@ -376,13 +372,23 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 	char *const args[] = {name, job_id, user, title, copies, options,
 	    nullptr};
 	for (const auto &c : cases) {
-		job j = {.run = {.args = args, .folder = {}, .morvane = morvane,
-		    .pstops = "/usr/bin/pstops"}, .ppd = ppd, .copy = {.fd = -1,
+		// The job as the options mark it: the paper marked, 595 by 842
+		// points, and the record for it, 0.1 inch across and 0.25 inch
+		// down.
+		filter_job fj = {.program = "morvane-filter", .args = args,
+		    .file = nullptr, .env = {.ppd = ppd, .morvane = morvane,
+		    .psutils_pstops = "/usr/bin/pstops", .cups_serverbin = "",
+		    .final_type = "", .content_type = ""}, .folder = "",
+		    .ppd = ppd_at(ppd), .q = marked_queue(c.measured, c.plain_sends),
+		    .marked = {.known = true, .value = named_paper(c.marked, 595,
+		    842)}, .page_copies = 0, .has_marked_shift = false,
+		    .marked_shift = {}, .known = 0, .papers = {}};
+		ASSERT_TRUE(fj.ppd);
+		copy_text(fj.folder, sizeof fj.folder, folder);
+		postscript_job j = {.job = &fj, .copy = {.fd = -1,
 		    .data = c.job.data(), .size = (off_t)c.job.size()},
-		    .paper = marked_paper(c.marked, c.measured, c.plain_sends),
 		    .record = {.text = "", .argv = {}, .kind = pstops_record,
 		    .shift = {0.1, 0.25}}, .counts_pages = false};
-		snprintf(j.run.folder, sizeof j.run.folder, "%s", folder);
 		document doc;
 		ASSERT_EQ(next_document(c.job.data(), c.job.size(), 0, &doc),
 		    scan_document) << c.what;
@@ -404,11 +410,11 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 			EXPECT_EQ(plan.dropped, c.dropped) << c.what;
 		}
 		// The job keeps its paper and record.
-		EXPECT_STREQ(j.paper.size_name, c.marked) << c.what;
+		EXPECT_STREQ(fj.marked.value.name, c.marked) << c.what;
 		EXPECT_EQ(j.record.shift[1], 0.25) << c.what;
 		if (!c.planned)
 			continue;
-		EXPECT_STREQ(plan.paper.size_name, c.paper) << c.what;
+		EXPECT_STREQ(plan.in_effect.name, c.paper) << c.what;
 		std::string shifts = plan.shifts;
 		size_t start = shifts.find("MorvanePageSizes[") + 17;
 		EXPECT_EQ(shifts.substr(start, shifts.find("]put") - start), c.rows)

@@ -18,6 +18,7 @@
 #include "adapt.h"
 #include "calibrate.h"
 #include "dots.h"
+#include "ppd.h"
 #include "sizes.h"
 
 namespace {
@@ -348,11 +349,11 @@ TEST(every_size_bounds, names_the_papers_that_bound_the_range)
 		ASSERT_TRUE(write_ppd(path, c.papers, true));
 		paper reference, low, high;
 		bool measured = c.reference[0] != '\0';
-		ASSERT_TRUE(!measured || named_paper(path, c.reference, &reference));
-		ASSERT_TRUE(named_paper(path, c.low, &low));
-		ASSERT_TRUE(named_paper(path, c.high, &high));
+		ASSERT_TRUE(!measured || find_paper(ppd_at(path).get(), c.reference, &reference));
+		ASSERT_TRUE(find_paper(ppd_at(path).get(), c.low, &low));
+		ASSERT_TRUE(find_paper(ppd_at(path).get(), c.high, &high));
 		paper_bounds bounds;
-		ASSERT_TRUE(every_size_bounds(path, measured ? &reference : nullptr,
+		ASSERT_TRUE(every_size_bounds(ppd_at(path).get(), measured ? &reference : nullptr,
 		    &bounds)) << c.papers;
 		EXPECT_STREQ(bounds.low.name, c.low) << c.papers << c.reference;
 		EXPECT_STREQ(bounds.high.name, c.high) << c.papers << c.reference;
@@ -372,7 +373,7 @@ TEST(every_size_bounds, names_the_papers_that_bound_the_range)
 	char path[32];
 	ASSERT_TRUE(write_ppd(path, "", false));
 	paper_bounds bounds;
-	EXPECT_FALSE(every_size_bounds(path, nullptr, &bounds));
+	EXPECT_FALSE(every_size_bounds(ppd_at(path).get(), nullptr, &bounds));
 	unlink(path);
 }
 
@@ -385,9 +386,9 @@ TEST(fits_every_size, takes_the_values_inside_the_common_range)
 	ASSERT_TRUE(write_ppd(path, "A4 595 842 Letter 612 792 A5 420 595",
 	    true));
 	paper a4;
-	ASSERT_TRUE(named_paper(path, "A4", &a4));
+	ASSERT_TRUE(find_paper(ppd_at(path).get(), "A4", &a4));
 	paper_bounds bounds;
-	ASSERT_TRUE(every_size_bounds(path, &a4, &bounds));
+	ASSERT_TRUE(every_size_bounds(ppd_at(path).get(), &a4, &bounds));
 	const struct {
 		double dots;
 		bool fits;
@@ -402,7 +403,7 @@ TEST(fits_every_size, takes_the_values_inside_the_common_range)
 		char text[64];
 		snprintf(text, sizeof text, "%.17g", c.dots);
 		testing::internal::CaptureStderr();
-		EXPECT_EQ(fits_every_size(path, text, &a4), c.fits) << text;
+		EXPECT_EQ(fits_every_size(ppd_at(path).get(), text, &a4), c.fits) << text;
 		EXPECT_EQ(testing::internal::GetCapturedStderr().empty(), c.fits);
 	}
 	const std::string start = "\nERROR: morvane-filter: the vertical dots ";
@@ -430,10 +431,10 @@ TEST(fits_every_size, takes_the_values_inside_the_common_range)
 	unlink(path);
 	// Landscape sheets, 595 and 420 points long.
 	ASSERT_TRUE(write_ppd(path, "A4 842 595 A5 595 420", true));
-	ASSERT_TRUE(named_paper(path, "A4", &a4));
+	ASSERT_TRUE(find_paper(ppd_at(path).get(), "A4", &a4));
 	for (const auto &l : lines) {
 		testing::internal::CaptureStderr();
-		EXPECT_EQ(fits_every_size(path, l.text, l.measured ? &a4 : nullptr),
+		EXPECT_EQ(fits_every_size(ppd_at(path).get(), l.text, l.measured ? &a4 : nullptr),
 		    l.said.empty()) << l.text;
 		std::string said = testing::internal::GetCapturedStderr();
 		EXPECT_EQ(said, l.said.empty() ? "" : start + l.said) << l.text;

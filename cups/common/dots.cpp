@@ -31,7 +31,7 @@ dots_source dots_in_effect(const char *option, const char *attribute)
 // The dots of the difference of two lengths in points.
 static double difference(float length, float reference)
 {
-	return 300 * ((double)length - (double)reference) / 72;
+	return dots_per_inch * ((double)length - (double)reference) / 72;
 }
 
 double dots_on_paper(double dots, float length, float reference)
@@ -41,11 +41,11 @@ double dots_on_paper(double dots, float length, float reference)
 
 dots_range dots_on_sheet(float length, float reference)
 {
-	// The top edge lands the value for the paper / 300 inch plus the
-	// margin above the sheet's bottom.
+	// The top edge lands the value for the paper, in dots, plus the margin
+	// above the sheet's bottom.
 	double shift = difference(length, reference);
-	return dots_range{-vertical_margin * 300 - shift,
-	    (2 * (double)length / 72 - vertical_margin) * 300 - shift};
+	return dots_range{-vertical_margin * dots_per_inch - shift,
+	    (2 * (double)length / 72 - vertical_margin) * dots_per_inch - shift};
 }
 
 dots_bounds no_bounds()

@@ -4,6 +4,9 @@
 #ifndef MORVANE_DOTS_H
 #define MORVANE_DOTS_H
 
+// The printer's dots that a value counts: 300 to the inch.
+constexpr double dots_per_inch = 300;
+
 // Whether text is a value of the vertical dots: a finite number, blanks
 // allowed around it, nothing else. morvane would read anything else as
 // 0, which moves the page off the sheet. The number goes to value.

@@ -9,6 +9,28 @@
 
 #include <strings.h>
 
+#include "log.h"
+
+void ppd_closer::operator()(ppd_file_t *ppd) const
+{
+	ppdClose(ppd);
+}
+
+ppd_handle ppd_at(const char *path)
+{
+	return ppd_handle(ppdOpenFile(path));
+}
+
+bool open_ppd(const char *path, ppd_handle *ppd)
+{
+	ppd->reset(ppdOpenFile(path));
+	if (*ppd)
+		return true;
+	char why[buffer_size];
+	ppd_failure(path, why);
+	return report_error("%s", why);
+}
+
 void ppd_failure(const char *path, char why[buffer_size])
 {
 	int line = 0;
@@ -21,17 +43,6 @@ void ppd_failure(const char *path, char why[buffer_size])
 		// NOLINTNEXTLINE(cert-err33-c): as above.
 		snprintf(why, buffer_size, "cannot read the PPD file %s: %s on "
 		    "line %d", path, ppdErrorString(status), line);
-}
-
-bool ppd_readable(const char *path, char why[buffer_size])
-{
-	ppd_file_t *ppd = ppdOpenFile(path);
-	if (ppd == nullptr) {
-		ppd_failure(path, why);
-		return false;
-	}
-	ppdClose(ppd);
-	return true;
 }
 
 // Every *MorvaneVerticalDots line, in the PPD's order: the value for every
@@ -130,15 +141,4 @@ int ppd_papers_dots(ppd_file_t *ppd, ppd_own_dots own[], int max)
 		if (lines[i].name[0] != '\0')
 			own[found++] = lines[i];
 	return found;
-}
-
-bool ppd_dots_at(const char *path, char text[buffer_size])
-{
-	ppd_file_t *ppd = ppdOpenFile(path);
-	const char *value = ppd != nullptr ? ppd_dots(ppd) : nullptr;
-	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-	snprintf(text, buffer_size, "%s", value != nullptr ? value : "");
-	if (ppd != nullptr)
-		ppdClose(ppd);
-	return value != nullptr;
 }

@@ -5,15 +5,28 @@
 #ifndef MORVANE_PPD_H
 #define MORVANE_PPD_H
 
+#include <memory>
+
 #include <cups/ppd.h>
 
 #include "morvane.h"
 
+// A PPD open, closed with its handle.
+struct ppd_closer {
+	void operator()(ppd_file_t *ppd) const;
+};
+using ppd_handle = std::unique_ptr<ppd_file_t, ppd_closer>;
+
+// Opens the PPD at path. Returns false after the error line that says why
+// libcups cannot read it.
+bool open_ppd(const char *path, ppd_handle *ppd);
+
+// The PPD at path, open, or empty where libcups cannot read it.
+ppd_handle ppd_at(const char *path);
+
 // Why ppdOpenFile failed on path, as libcups says it.
 void ppd_failure(const char *path, char why[buffer_size]);
 
-// Whether libcups reads the file at path as a PPD; if not, why.
-bool ppd_readable(const char *path, char why[buffer_size]);
 
 // The programs that may end a job's chain of filters to the type final,
 // into programs, separated by spaces, each named without its folder: that
@@ -41,7 +54,5 @@ struct ppd_own_dots {
 // Returns their count.
 int ppd_papers_dots(ppd_file_t *ppd, ppd_own_dots own[], int max);
 
-// The same for the PPD at path, copied to text: false where it has none.
-bool ppd_dots_at(const char *path, char text[buffer_size]);
 
 #endif

@@ -9,11 +9,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "calibration.h"
 #include "dots.h"
+#include "filter_job.h"
 #include "folder.h"
 #include "log.h"
 #include "record.h"
 #include "run.h"
+#include "text.h"
 
 int format_page_size(char text[buffer_size], float width, float length)
 {
@@ -51,11 +54,11 @@ record_kind accept_record(char record[buffer_size], const char *pstops,
 	return split_record(record, pstops, argv, shift);
 }
 
-static bool write_page_size(const char *path, const page_setup *paper)
+static bool write_page_size(const char *path, const paper *p)
 {
 	char text[buffer_size] = "";
-	int length = paper->has_size ?
-	    format_page_size(text, paper->width, paper->length) : 0;
+	int length = p != nullptr ? format_page_size(text, p->width, p->length) :
+	    0;
 	int file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 	bool ok = file >= 0 && write(file, text, length) == length;
 	if (file >= 0 && close(file) != 0)
@@ -66,17 +69,17 @@ static bool write_page_size(const char *path, const page_setup *paper)
 // The vertical dots for the paper: the value as it was given on its
 // reference, and on another paper the value that moves the page by the
 // same distance from the sheet's top edge.
-static void paper_dots(const page_setup *paper, char dots[buffer_size])
+static void paper_dots(const calibration *c, const paper &p,
+    char dots[buffer_size])
 {
 	float reference = 0;
-	const dots_value *value = value_in_effect(paper, &reference);
-	if (paper->length == reference)
-		// NOLINTNEXTLINE(cert-err33-c): as long as the value's.
-		snprintf(dots, buffer_size, "%s", value->text);
+	const dots_value *value = value_in_effect(c, p, &reference);
+	if (p.length == reference)
+		copy_text(dots, buffer_size, value->text);
 	else
 		// NOLINTNEXTLINE(cert-err33-c): a number fits.
 		snprintf(dots, buffer_size, "%.17g", dots_on_paper(value->dots,
-		    paper->length, reference));
+		    p.length, reference));
 }
 
 // morvane's output, kept whole in a buffer.
@@ -106,47 +109,61 @@ static ssize_t keep_output(void *context, int fd, char failure[buffer_size])
 	return n;
 }
 
-bool paper_record(const record_run *run, const page_setup *paper,
-    command_record *record)
+// Runs morvane with the vertical dots for the paper and reads what it
+// printed into record's text. Returns false after the error line.
+static bool run_morvane(const filter_job *job, const char *dots,
+    const char *page_size, command_record *record)
 {
-	char page_size[buffer_size];
-	path_in(page_size, run->folder, "page.size");
-	if ((paper->has_size && !dots_fit(paper)) ||
-	    !write_page_size(page_size, paper))
-		return false;
-	char dots[buffer_size];
-	paper_dots(paper, dots);
-	char *const *args = run->args;
-	const char *argv[] = {run->morvane, args[1], args[2], args[3], args[4],
-	    args[5], dots, run->pstops, "in.ps", "out.ps", page_size, nullptr};
+	const char *morvane = job->env.morvane;
+	char *const *args = job->args;
+	const char *argv[] = {morvane, args[1], args[2], args[3], args[4],
+	    args[5], dots, job->env.psutils_pstops, "in.ps", "out.ps", page_size,
+	    nullptr};
 	const program p = {.argv = argv, .folder = nullptr, .in = -1};
 	record->text[0] = '\0';
-	kept_output kept = {.text = record->text, .length = 0, .name = run->morvane};
+	kept_output kept = {.text = record->text, .length = 0, .name = morvane};
 	const output_reader reader = {.read = keep_output, .context = &kept};
 	run_result result;
-	record->kind = refused_record;
 	if (!read_program(&p, &reader, &result))
 		return false;
 	if (result.status != 0)
-		return report_error("%s failed with status %d", run->morvane,
+		return report_error("%s failed with status %d", morvane,
 		    result.status);
-	if (result.stderr_bytes != 0)
-		return report_error("%s reported an error", run->morvane);
-	record->kind = split_record(record->text, run->pstops, record->argv,
-	    record->shift);
+	return result.stderr_bytes == 0 ||
+	    report_error("%s reported an error", morvane);
+}
+
+bool paper_record(const filter_job *job, const paper *p,
+    command_record *record)
+{
+	record->kind = refused_record;
+	char page_size[buffer_size];
+	path_in(page_size, job->folder, "page.size");
+	const calibration *values = &job->q.values;
+	if ((p != nullptr && !dots_fit(values, *p)) ||
+	    !write_page_size(page_size, p))
+		return false;
+	// Without a paper, morvane's record is a copy whatever the value.
+	const paper none = {.name = "", .width = 0, .length = 0};
+	char dots[buffer_size];
+	paper_dots(values, p != nullptr ? *p : none, dots);
+	if (!run_morvane(job, dots, page_size, record))
+		return false;
+	record->kind = split_record(record->text, job->env.psutils_pstops,
+	    record->argv, record->shift);
 	if (record->kind == refused_record)
 		return report_error("%s printed no usable command record",
-		    run->morvane);
+		    job->env.morvane);
 	const char **words = record->argv;
 	if (record->kind == pstops_record)
-		debug("page size %s: %s %s %s %s in.ps out.ps", paper->size_name,
+		debug("page size %s: %s %s %s %s in.ps out.ps", p != nullptr ? p->name : "",
 		    words[0], words[1], words[2], words[3]);
 	return true;
 }
 
-bool pstops_record_for(const record_run *run, const page_setup *paper,
-    const char *name, command_record *record)
+bool shift_record(const filter_job *job, const paper *p, const char *what,
+    command_record *record)
 {
-	return paper_record(run, paper, record) && (record->kind == pstops_record ||
-	    report_error("morvane printed no pstops record for %s", name));
+	return paper_record(job, p, record) && (record->kind == pstops_record ||
+	    report_error("morvane printed no pstops record for %s", what));
 }

@@ -5,18 +5,10 @@
 #ifndef MORVANE_SHIFT_H
 #define MORVANE_SHIFT_H
 
-#include "folder.h"
+#include "morvane.h"
 #include "paper.h"
 
-// How morvane is run for a job: with the filter's arguments (job user
-// title copies options), its page-size file in the job's folder, and pstops
-// as the command that its record must name.
-struct record_run {
-	char *const *args;
-	char folder[folder_size];
-	const char *morvane;
-	const char *pstops;
-};
+struct filter_job;
 
 // The page-size file's text for a size, printed so that morvane reads back
 // the same 32-bit floats. Returns its length.
@@ -43,15 +35,17 @@ struct command_record {
 	double shift[2];
 };
 
-// Runs morvane for the paper, after checking that the job's vertical dots
-// keep the page on it, and accepts what it printed. Returns false after
-// the error line, or on a cancel.
-bool paper_record(const record_run *run, const page_setup *paper,
+// Runs morvane for the paper (null: none is known), with the job's
+// arguments, its page-size file in the job's folder and psutils' pstops
+// as the command that its record must name, after checking that the job's
+// vertical dots keep the page on the paper, and accepts what it printed.
+// Returns false after the error line, or on a cancel.
+bool paper_record(const filter_job *job, const paper *p,
     command_record *record);
 
-// The same for a paper that the job's code asks for, which must get a
-// pstops record: name is the paper's, for the error line.
-bool pstops_record_for(const record_run *run, const page_setup *paper,
-    const char *name, command_record *record);
+// The same for a paper whose record must move the page (a pstops record):
+// what names the paper for the error line.
+bool shift_record(const filter_job *job, const paper *p, const char *what,
+    command_record *record);
 
 #endif

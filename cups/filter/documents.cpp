@@ -389,9 +389,10 @@ bool add_size(float width, float length, page_sizes *sizes)
 {
 	if (!(width > 0 && length > 0))
 		return true;
+	const paper asked = {.name = "", .width = width, .length = length};
 	for (int i = 0; i < sizes->count; i++)
-		if (same_paper(sizes->size[i][0], sizes->size[i][1], width,
-		    length))
+		if (same_paper(paper{.name = "", .width = sizes->size[i][0],
+		    .length = sizes->size[i][1]}, asked))
 			return true;
 	if (sizes->count == max_page_sizes)
 		return false;

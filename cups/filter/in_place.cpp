@@ -9,7 +9,7 @@
 
 #include "log.h"
 
-bool whole_job(const job *j, const document *doc)
+bool whole_job(const postscript_job *j, const document *doc)
 {
 	document next;
 	const mapped_file *copy = &j->copy;
@@ -42,7 +42,7 @@ static bool blank(const mapped_file *copy, span bytes)
 }
 
 // Moves the blocks to be placed into setup.ps, where blocks then point.
-static bool move_blocks(const job *j, span blocks[], int count, int setup)
+static bool move_blocks(const postscript_job *j, span blocks[], int count, int setup)
 {
 	off_t at = 0;
 	for (int i = 0; i < count; i++) {
@@ -55,11 +55,11 @@ static bool move_blocks(const job *j, span blocks[], int count, int setup)
 	return true;
 }
 
-bool clear_in_place(const job *j, const document *doc, span blocks[],
+bool clear_in_place(const postscript_job *j, const document *doc, span blocks[],
     int count, in_place *place)
 {
 	place->setup = -1;
-	if (doc->cut > 0 && (!make_file(j->run.folder, "setup.ps", &place->setup) ||
+	if (doc->cut > 0 && (!make_file(j->job->folder, "setup.ps", &place->setup) ||
 	    !move_blocks(j, blocks, count, place->setup)))
 		return false;
 	for (int i = 0; i < doc->cut; i++)

@@ -5,7 +5,7 @@
 #define MORVANE_IN_PLACE_H
 
 #include "documents.h"
-#include "job.h"
+#include "postscript_job.h"
 
 // What the job's copy held besides the document, for pstops to read it in
 // place: the device setup to be placed, moved to a file of its own, and
@@ -19,7 +19,7 @@ struct in_place {
 // Whether pstops can read the document in the job's own copy: it starts
 // the job (no JCL before it) and no other document follows it, only a
 // few bytes that can be kept.
-bool whole_job(const job *j, const document *doc);
+bool whole_job(const postscript_job *j, const document *doc);
 
 // Takes out of the job's own copy what pstops must not read there: the
 // count blocks to be placed go to place->setup first, and blocks then
@@ -27,7 +27,7 @@ bool whole_job(const job *j, const document *doc);
 // goes to place's tail. The copy starts with the document's "%!" line and
 // is left ending with its "%%EOF" line, every byte of it where it was.
 // Returns false after the error line.
-bool clear_in_place(const job *j, const document *doc, span blocks[],
+bool clear_in_place(const postscript_job *j, const document *doc, span blocks[],
     int count, in_place *place);
 
 #endif

@@ -8,6 +8,7 @@
 
 #include "log.h"
 #include "procsets.h"
+#include "queue.h"
 
 namespace {
 
@@ -16,10 +17,10 @@ namespace {
 // tray's, or the one that the document's pages ask for. Unless they do,
 // that block, the first size feature of CUPS's, does not go to the
 // printer.
-void drop_block(const job *j, const document *doc, document_plan *plan)
+void drop_block(const postscript_job *j, const document *doc, document_plan *plan)
 {
 	plan->drops = false;
-	if (j->paper.plain_sends_size || plan->own_sizes)
+	if (j->job->q.plain_sends_size || plan->own_sizes)
 		return;
 	// CUPS's own block is in its wrapper, "[{" to "} stopped cleartomark".
 	for (int i = 0; i < doc->blocks && !plan->drops; i++) {
@@ -30,26 +31,18 @@ void drop_block(const job *j, const document *doc, document_plan *plan)
 	}
 }
 
-// The name of a size that the job's code asks for, for the log.
-void code_size_name(char name[64], const float size[2])
-{
-	// NOLINTNEXTLINE(cert-err33-c): two floats fit.
-	snprintf(name, 64, "%gx%g", (double)size[0], (double)size[1]);
-}
-
 // A size that the document's setup asks for with code of its own after
 // all of CUPS's is the paper in effect, as on the printer.
-bool take_setup_size(const job *j, const float size[2], document_plan *plan)
+bool take_setup_size(const postscript_job *j, const float size[2],
+    document_plan *plan)
 {
-	page_setup *paper = &plan->paper;
-	if (paper->has_size && fabsf(size[0] - paper->width) <= 1 &&
-	    fabsf(size[1] - paper->length) <= 1)
+	const paper asked = paper_of_size(size);
+	if (same_paper(plan->in_effect, asked))
 		return true;
-	char name[64];
-	code_size_name(name, size);
-	debug("the job's setup asks for the page size %s itself", name);
-	return take_code_size(name, size, paper) &&
-	    pstops_record_for(&j->run, paper, name, &plan->record);
+	debug("the job's setup asks for the page size %s itself", asked.name);
+	plan->in_effect = asked;
+	return sheet_fits(nullptr, asked, asked.name) &&
+	    shift_record(j->job, &plan->in_effect, asked.name, &plan->record);
 }
 
 // The last block of the document's setup that selects a size, the
@@ -67,39 +60,42 @@ const setup_block *last_size_block(const document *doc,
 }
 
 // A size that the document selects by name in a block of its setup.
-bool take_named_size(const job *j, const setup_block *last,
+bool take_named_size(const postscript_job *j, const setup_block *last,
     document_plan *plan)
 {
-	page_setup *paper = &plan->paper;
+	paper *in_effect = &plan->in_effect;
 	const span choice = last->size;
 	char name[buffer_size];
 	if (choice.end - choice.start >= buffer_size)
 		return report_error("the job sets a page size whose name is too long");
 	memcpy(name, j->copy.data + choice.start, choice.end - choice.start);
 	name[choice.end - choice.start] = '\0';
-	if (strcmp(name, paper->size_name) == 0)
+	if (strcmp(name, in_effect->name) == 0)
 		return true;
 	debug("the job selects the page size %s itself", name);
 	// A name that the PPD lacks (groff's "Default", dvips's "a4") gets the
 	// size that its code asks for, as on the printer.
 	bool missing = false;
-	if (!read_named_size(j->ppd, name, paper, &missing) && !missing)
+	paper named;
+	if (!ppd_paper(j->job->ppd.get(), name, &named, &missing) && !missing)
 		return false;
 	float size[2];
 	if (missing && !code_page_size(j->copy.data, last->bytes, size)) {
 		debug("the PPD has no page size %s, and its code asks for none that "
-		    "can be read: the page size %s applies", name, paper->size_name);
+		    "can be read: the page size %s applies", name, in_effect->name);
 		return true;
 	}
-	return (!missing || take_code_size(name, size, paper)) &&
-	    pstops_record_for(&j->run, paper, name, &plan->record);
+	if (missing && !code_paper(name, size, &named))
+		return false;
+	*in_effect = named;
+	return shift_record(j->job, in_effect, name, &plan->record);
 }
 
 // The page size in effect is the one that the document's setup selects
 // last: CUPS writes the options' size there, and keeps one that the
 // document selects itself after it, as a feature or a paper of its own.
 // Any other size gets its own record.
-bool take_document_size(const job *j, const document *doc,
+bool take_document_size(const postscript_job *j, const document *doc,
     document_plan *plan)
 {
 	const setup_block *last = last_size_block(doc, plan);
@@ -111,7 +107,7 @@ bool take_document_size(const job *j, const document *doc,
 	if (last == nullptr)
 		return true;
 	if (last->custom_size)
-		return strcmp(plan->paper.size_name, "Custom") == 0 ||
+		return strcmp(plan->in_effect.name, "Custom") == 0 ||
 		    report_error("the job sets a custom page size of its own");
 	return take_named_size(j, last, plan);
 }
@@ -119,10 +115,11 @@ bool take_document_size(const job *j, const document *doc,
 // The table of shifts for the page sizes that a page may ask for: the
 // paper in effect, with its record, and those that the document's code
 // names, each with a record of its own, checked as the job's is.
-bool shift_table(const job *j, const document *doc, document_plan *plan)
+bool shift_table(const postscript_job *j, const document *doc, document_plan *plan)
 {
-	const page_setup *paper = &plan->paper;
-	page_sizes sizes = {.count = 1, .size = {{paper->width, paper->length}}};
+	const paper *in_effect = &plan->in_effect;
+	page_sizes sizes = {.count = 1,
+	    .size = {{in_effect->width, in_effect->length}}};
 	if (plan->own_sizes && !own_page_sizes(j->copy.data, doc, &sizes))
 		return report_error("the job asks for more than %d page sizes",
 		    max_page_sizes);
@@ -130,13 +127,12 @@ bool shift_table(const job *j, const document *doc, document_plan *plan)
 	begin_shifts(&rows);
 	for (int i = 0; i < sizes.count; i++) {
 		command_record own = plan->record;
-		char name[64], what[80];
-		code_size_name(name, sizes.size[i]);
+		const paper other = paper_of_size(sizes.size[i]);
+		char what[80];
 		// NOLINTNEXTLINE(cert-err33-c): the name fits.
-		snprintf(what, sizeof what, "the page size %s", name);
-		page_setup other = *paper;
-		if (i > 0 && (!take_code_size(name, sizes.size[i], &other) ||
-		    !pstops_record_for(&j->run, &other, what, &own)))
+		snprintf(what, sizeof what, "the page size %s", other.name);
+		if (i > 0 && (!sheet_fits(nullptr, other, other.name) ||
+		    !shift_record(j->job, &other, what, &own)))
 			return false;
 		add_shift(&rows, sizes.size[i], own.shift);
 	}
@@ -146,11 +142,11 @@ bool shift_table(const job *j, const document *doc, document_plan *plan)
 
 }
 
-bool plan_document(const job *j, const document *doc, document_plan *plan)
+bool plan_document(const postscript_job *j, const document *doc, document_plan *plan)
 {
 	plan->own_sizes = sets_own_size(j->copy.data, doc);
 	drop_block(j, doc, plan);
-	plan->paper = j->paper;
+	plan->in_effect = j->job->marked.value;
 	plan->record = j->record;
 	return take_document_size(j, doc, plan) && shift_table(j, doc, plan);
 }

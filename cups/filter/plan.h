@@ -5,14 +5,14 @@
 #define MORVANE_PLAN_H
 
 #include "documents.h"
-#include "job.h"
+#include "postscript_job.h"
 #include "shift.h"
 
 struct document_plan {
 	bool own_sizes;           // its code asks for page sizes of its own
 	bool drops;               // a block of CUPS's size code does not go
 	int dropped;              // to the printer: this one
-	page_setup paper;         // the paper in effect for it
+	paper in_effect;          // the paper in effect for it
 	command_record record;    // morvane's record for that paper
 	char shifts[buffer_size]; // the procedure set of the shifts for the
 	                          // sizes that its pages may ask for
@@ -22,6 +22,6 @@ struct document_plan {
 // in effect, morvane's record for it, and the shifts for the sizes that
 // its pages ask for. It writes no output and changes neither the job nor
 // its copy. Returns false after the error line, or on a cancel.
-bool plan_document(const job *j, const document *doc, document_plan *plan);
+bool plan_document(const postscript_job *j, const document *doc, document_plan *plan);
 
 #endif

@@ -57,10 +57,10 @@ void pstops_command(const command_record *record, const char *input,
 // Writes the document to in.ps, less the device setup carried past pstops:
 // from its "%!" line through its "%%EOF" line, the cut blocks left out,
 // so that pstops sees the document's own setup section without them.
-bool write_document(const job *j, const document *doc)
+bool write_document(const postscript_job *j, const document *doc)
 {
 	char path[buffer_size];
-	path_in(path, j->run.folder, "in.ps");
+	path_in(path, j->job->folder, "in.ps");
 	int file = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 	if (file < 0)
 		return report_error("cannot make %s:", path);
@@ -79,7 +79,7 @@ bool write_document(const job *j, const document *doc)
 
 // Whether the next document of the job is this one byte for byte, as
 // CUPS sends collated copies on a PPD without *Collate.
-bool repeated(const job *j, const document *doc)
+bool repeated(const postscript_job *j, const document *doc)
 {
 	document next;
 	const mapped_file *copy = &j->copy;
@@ -91,15 +91,15 @@ bool repeated(const job *j, const document *doc)
 }
 
 // Runs pstops on in.ps into kept.ps, for the copies that follow.
-bool keep_copies(const job *j, const document_plan *plan, kept_copies *kept)
+bool keep_copies(const postscript_job *j, const document_plan *plan, kept_copies *kept)
 {
-	path_in(kept->path, j->run.folder, "kept.ps");
+	path_in(kept->path, j->job->folder, "kept.ps");
 	int out = -1;
-	if (!make_file(j->run.folder, "kept.ps", &out))
+	if (!make_file(j->job->folder, "kept.ps", &out))
 		return false;
 	const char *argv[record_words];
 	pstops_command(&plan->record, "in.ps", argv);
-	const program p = {.argv = argv, .folder = j->run.folder, .in = -1};
+	const program p = {.argv = argv, .folder = j->job->folder, .in = -1};
 	run_result result;
 	bool ok = run_program(&p, out, &result) && (result.status == 0 ||
 	    report_error("%s failed with status %d", argv[0], result.status));
@@ -115,20 +115,20 @@ bool keep_copies(const job *j, const document_plan *plan, kept_copies *kept)
 // folder; without it, nothing goes out. pstops reads all of its input
 // before it writes, so what fails on the input fails before anything has
 // gone out.
-bool print_document(const job *j, const document *doc,
+bool print_document(const postscript_job *j, const document *doc,
     const document_plan *plan, const document_source *source)
 {
 	char held_path[buffer_size];
-	path_in(held_path, j->run.folder, "held.ps");
+	path_in(held_path, j->job->folder, "held.ps");
 	int held = -1;
-	if (!make_file(j->run.folder, "held.ps", &held))
+	if (!make_file(j->job->folder, "held.ps", &held))
 		return false;
 	const char marker[] = "%%BeginProcSet: PStoPS";
 	const splice_plan splice = {.from = source->from, .jcl = doc->before,
 	    .blocks = source->blocks, .count = source->count,
 	    .before = page_device, .after = plan->shifts, .marker = marker,
 	    .held = held};
-	const program p = {.argv = source->argv, .folder = j->run.folder, .in = -1};
+	const program p = {.argv = source->argv, .folder = j->job->folder, .in = -1};
 	bool placed = false, after_placed = false;
 	bool ok = run_spliced(&p, &splice, &placed, &after_placed);
 	close(held);
@@ -143,7 +143,7 @@ bool print_document(const job *j, const document *doc,
 
 // Prints the job's one document, which pstops reads in the job's copy,
 // and what follows it.
-bool print_whole(const job *j, const document *doc, const document_plan *plan)
+bool print_whole(const postscript_job *j, const document *doc, const document_plan *plan)
 {
 	document_source source;
 	carried_blocks(doc, plan, &source);
@@ -160,7 +160,7 @@ bool print_whole(const job *j, const document *doc, const document_plan *plan)
 
 // Prints one of several documents: from in.ps, or from the output kept
 // for the copies of the one before.
-bool print_one(const job *j, const document *doc, const document_plan *plan,
+bool print_one(const postscript_job *j, const document *doc, const document_plan *plan,
     bool repeats, kept_copies *kept)
 {
 	if (!kept->ready && (!write_document(j, doc) ||
@@ -188,7 +188,7 @@ bool print_one(const job *j, const document *doc, const document_plan *plan,
 // Counts the document's pages in the page log, where they are the
 // filter's to count, as CUPS's pstops counts them: each page for the
 // copies that the printer makes of it.
-void count_pages(const job *j, const document *doc, long *page)
+void count_pages(const postscript_job *j, const document *doc, long *page)
 {
 	for (int i = 0; j->counts_pages && i < doc->pages; i++)
 		count_page(++*page, doc->copies);
@@ -196,7 +196,7 @@ void count_pages(const job *j, const document *doc, long *page)
 
 }
 
-void count_unchanged(const job *j)
+void count_unchanged(const postscript_job *j)
 {
 	document doc;
 	long page = 0;
@@ -206,7 +206,7 @@ void count_unchanged(const job *j)
 		count_pages(j, &doc, &page);
 }
 
-bool print_documents(const job *j)
+bool print_documents(const postscript_job *j)
 {
 	document doc;
 	scan_result found;

@@ -141,7 +141,7 @@ void wrap_content(qpdf_data q, qpdf_oh oh, const pdf_page *page,
 	qpdf_oh_replace_key(q, oh, "/Contents", all);
 }
 
-bool move_page(qpdf_data q, int index, page_shifts *shifts,
+bool move_page(qpdf_data q, int index, filter_job *job,
     content_ends *ends)
 {
 	qpdf_oh oh = qpdf_get_page_n(q, (size_t)index);
@@ -152,7 +152,7 @@ bool move_page(qpdf_data q, int index, page_shifts *shifts,
 		    report_error("page %d of the PDF has no /MediaBox of a paper",
 		    index + 1);
 	double shift[2], move[2];
-	if (!shift_for_page(shifts, size, shift))
+	if (!shift_for_page(job, size, shift))
 		return false;
 	page_move(&page, shift, move);
 	wrap_content(q, oh, &page, move, ends);
@@ -162,7 +162,7 @@ bool move_page(qpdf_data q, int index, page_shifts *shifts,
 
 // Moves the pages of the PDF in bytes, read from file, and writes it.
 bool move_document(const char *file, const char *bytes, size_t length,
-    page_shifts *shifts)
+    filter_job *job)
 {
 	qpdf_handle q(qpdf_init());
 	qpdf_silence_errors(q.get());
@@ -177,7 +177,7 @@ bool move_document(const char *file, const char *bytes, size_t length,
 		return false;
 	content_ends ends = {.end_id = 0, .count = 0, .starts = {}};
 	for (int i = 0; i < pages; i++)
-		if (!move_page(q.get(), i, shifts, &ends))
+		if (!move_page(q.get(), i, job, &ends))
 			return false;
 	debug("pages moved: %d", pages);
 	qpdf_init_write(q.get(), nullptr);
@@ -189,7 +189,7 @@ bool move_document(const char *file, const char *bytes, size_t length,
 	if (!no_error(q.get(), "cannot write the PDF"))
 		return false;
 	for (int i = 1; i <= pages; i++)
-		count_written(shifts, i);
+		count_written(job, i);
 	return true;
 }
 
@@ -197,7 +197,7 @@ bool move_document(const char *file, const char *bytes, size_t length,
 
 // The file is mapped, not read: libqpdf reads a file by seeking to each
 // object, a system call each, and reads a mapping page by page as it needs.
-bool move_pdf(const char *file, page_shifts *shifts)
+bool move_pdf(const char *file, filter_job *job)
 {
 	int fd = open(file, O_RDONLY | O_CLOEXEC);
 	if (fd < 0)
@@ -216,7 +216,7 @@ bool move_pdf(const char *file, page_shifts *shifts)
 	close(fd);
 	if (bytes == MAP_FAILED)
 		return report_error("cannot read %s:", file);
-	bool ok = move_document(file, (const char *)bytes, length, shifts);
+	bool ok = move_document(file, (const char *)bytes, length, job);
 	munmap(bytes, length);
 	return ok;
 }

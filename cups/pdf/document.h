@@ -3,12 +3,12 @@
 #ifndef MORVANE_DOCUMENT_H
 #define MORVANE_DOCUMENT_H
 
-#include "page_shift.h"
+#include "filter_job.h"
 
 // Moves the content of every page of the PDF file by the shift of its
 // paper, clipped to the page as it was, and writes the PDF to standard
 // output. Returns false after the error line; nothing is written where a
 // page cannot be moved.
-bool move_pdf(const char *file, page_shifts *shifts);
+bool move_pdf(const char *file, filter_job *job);
 
 #endif

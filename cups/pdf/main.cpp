@@ -14,6 +14,7 @@
 
 #include "copy.h"
 #include "document.h"
+#include "filter_job.h"
 #include "folder.h"
 #include "log.h"
 
@@ -33,29 +34,31 @@ static bool keep_input(const char *path)
 	return ok;
 }
 
-static bool print(page_shifts *shifts, const char *file)
+static bool print(filter_job *job)
 {
-	if (!shifts_pages(shifts)) {
-		int in = STDIN_FILENO;
-		if (file != nullptr &&
-		    (in = open(file, O_RDONLY | O_CLOEXEC)) < 0)
-			return report_error("cannot open %s:", file);
+	if (passes_unchanged(job)) {
+		int in = -1;
+		if (!open_input(job, &in))
+			return false;
 		bool ok = copy_all(in, STDOUT_FILENO, "the PDF", "standard output");
 		if (in != STDIN_FILENO)
 			close(in);
 		return ok;
 	}
+	if (!start_shifts(job))
+		return false;
 	char kept[buffer_size];
+	const char *file = job->file;
 	if (file == nullptr) {
-		path_in(kept, shifts->run.folder, "job.pdf");
+		path_in(kept, job->folder, "job.pdf");
 		if (!keep_input(kept))
 			return false;
 		file = kept;
 	}
-	return move_pdf(file, shifts);
+	return move_pdf(file, job);
 }
 
 int main(int argc, char *argv[])
 {
-	return run_page_filter(argc, argv, "morvane-pdf", print);
+	return run_filter(argc, argv, "morvane-pdf", print);
 }

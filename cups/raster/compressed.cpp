@@ -238,7 +238,7 @@ struct compressed_job {
 	reader r;
 	writer w;
 	bool apple;
-	page_shifts *shifts;
+	filter_job *job;
 	back_side back;
 };
 
@@ -267,7 +267,7 @@ bool move_page(compressed_job *j, long page)
 	    (float)h.PageSize[0], h.cupsPageSize[1] > 0 ? h.cupsPageSize[1] :
 	    (float)h.PageSize[1]};
 	double shift[2];
-	if (!shift_for_page(j->shifts, size, shift))
+	if (!shift_for_page(j->job, size, shift))
 		return false;
 	raster_move move = move_for_page(&h, j->back, page, shift);
 	debug("page %ld: moved %ld pixels rightwards and %ld lines downwards",
@@ -280,13 +280,13 @@ bool move_page(compressed_job *j, long page)
 }
 
 bool move_compressed(const raster_source *source, bool apple, int out,
-    page_shifts *shifts, back_side back)
+    filter_job *job, back_side back)
 {
 	compressed_job j = {.r = {.source = source,
 	    .bytes = buffer((unsigned char *)malloc(65536)), .size = 65536,
 	    .at = 0, .end = 0},
 	    .w = {.fd = out, .bytes = buffer((unsigned char *)malloc(65536)),
-	    .size = 65536, .used = 0}, .apple = apple, .shifts = shifts,
+	    .size = 65536, .used = 0}, .apple = apple, .job = job,
 	    .back = back};
 	reader *r = &j.r;
 	writer *w = &j.w;
@@ -307,7 +307,7 @@ bool move_compressed(const raster_source *source, bool apple, int out,
 			return report_error("the raster ends within a page header");
 		if (!move_page(&j, ++page))
 			return false;
-		count_written(shifts, page);
+		count_written(job, page);
 	}
 	debug("pages moved: %ld", page);
 	return flush(w);

@@ -8,7 +8,7 @@
 #include <sys/types.h>
 
 #include "raster_move.h"
-#include "page_shift.h"
+#include "filter_job.h"
 
 // Where the raster comes from: a reader of its bytes, the first of which
 // may have been read already.
@@ -21,6 +21,6 @@ struct raster_source {
 // source to the descriptor out, each by the shift of its paper, a back
 // side by the printer's way back. Returns false after the error line.
 bool move_compressed(const raster_source *source, bool apple, int out,
-    page_shifts *shifts, back_side back);
+    filter_job *job, back_side back);
 
 #endif

@@ -9,10 +9,10 @@
 // by the shift of morvane's record for its paper, with the value of the
 // vertical dots that the job's options or the PPD give. A back side that
 // the printer turns (*cupsBackSide) is moved as it lies in the raster.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "copy.h"
+#include "filter_job.h"
 #include "log.h"
 #include "stream.h"
 
@@ -21,15 +21,17 @@ const log_style program_log = {.error = "\nERROR: morvane-raster: ",
 
 // Moves the job's pages, or passes the job unchanged where it has no
 // value. Returns false after the error line.
-static bool print(page_shifts *shifts, const char *file)
+static bool print(filter_job *job)
 {
-	int in = STDIN_FILENO;
-	if (file != nullptr && (in = open(file, O_RDONLY | O_CLOEXEC)) < 0)
-		return report_error("cannot open %s:", file);
-	const raster_job j = {.in = in, .out = STDOUT_FILENO, .shifts = shifts,
-	    .back = read_back_side(shifts->setup.back_side)};
-	bool ok = shifts_pages(shifts) ? move_raster(&j) :
-	    copy_all(in, STDOUT_FILENO, "the raster", "standard output");
+	int in = -1;
+	if ((job->q.values.has_dots && !start_shifts(job)) ||
+	    !open_input(job, &in))
+		return false;
+	const raster_job j = {.in = in, .out = STDOUT_FILENO, .job = job,
+	    .back = read_back_side(job->q.back_side)};
+	bool ok = passes_unchanged(job) ?
+	    copy_all(in, STDOUT_FILENO, "the raster", "standard output") :
+	    move_raster(&j);
 	if (in != STDIN_FILENO)
 		close(in);
 	return ok;
@@ -37,5 +39,5 @@ static bool print(page_shifts *shifts, const char *file)
 
 int main(int argc, char *argv[])
 {
-	return run_page_filter(argc, argv, "morvane-raster", print);
+	return run_filter(argc, argv, "morvane-raster", print);
 }

@@ -175,7 +175,7 @@ bool move_page(const raster_job *j, raster_ends *ends,
 		size[1] = (float)h->PageSize[1];
 	}
 	double shift[2];
-	if (!shift_for_page(j->shifts, size, shift))
+	if (!shift_for_page(j->job, size, shift))
 		return false;
 	raster_move move = move_for_page(h, j->back, page, shift);
 	debug("page %ld: moved %ld pixels rightwards and %ld lines downwards",
@@ -202,7 +202,7 @@ bool move_raster(const raster_job *j)
 	bool pwg = input.length >= 14 && memcmp(start, "RaS2PwgRaster", 14) == 0;
 	if (apple || pwg) {
 		const raster_source source = {.read = read_input, .context = &input};
-		return move_compressed(&source, apple, j->out, j->shifts, j->back);
+		return move_compressed(&source, apple, j->out, j->job, j->back);
 	}
 	raster_ends ends = {.in = nullptr, .out = nullptr, .lines = nullptr,
 	    .line = nullptr, .moved = nullptr, .white = nullptr};
@@ -218,7 +218,7 @@ bool move_raster(const raster_job *j)
 	do {
 		if (!move_page(j, &ends, &h, ++page))
 			return false;
-		count_written(j->shifts, page);
+		count_written(j->job, page);
 	} while (cupsRasterReadHeader2(ends.in.get(), &h) != 0);
 	debug("pages moved: %ld", page);
 	return true;

@@ -6,13 +6,13 @@
 #define MORVANE_STREAM_H
 
 #include "raster_move.h"
-#include "page_shift.h"
+#include "filter_job.h"
 
 // Where the job comes from and goes to, and how its pages are moved.
 struct raster_job {
 	int in;              // the raster, read from its start
 	int out;
-	page_shifts *shifts; // the shift of each page's paper
+	filter_job *job; // the shift of each page's paper
 	back_side back;      // how the printer turns the back side
 };
 

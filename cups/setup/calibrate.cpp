@@ -259,8 +259,8 @@ bool write_calibration_page(FILE *file, const char *queue,
 // The value in effect on the paper size: its own, or the value for every
 // paper moved to it from the paper that it was measured on. Returns false
 // after the error line.
-static bool value_on(const work *w, const char *queue, const queue_dots *dots,
-    page_value *page)
+static bool value_on(ppd_file_t *ppd, const char *queue,
+    const queue_dots *dots, page_value *page)
 {
 	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
 	snprintf(page->text, sizeof page->text, "%s", dots->value);
@@ -270,12 +270,12 @@ static bool value_on(const work *w, const char *queue, const queue_dots *dots,
 	if (page->size == nullptr)
 		return true;
 	paper size, reference;
-	if (!named_paper(w->given, page->size, &size))
+	if (!find_paper(ppd, page->size, &size))
 		return report_error("the PPD of %s has no page size %s", queue,
 		    page->size);
 	page->sheet = size;
 	ppd_values had;
-	read_values(w->given, &had);
+	read_values(ppd, &had);
 	for (int i = 0; i < had.count; i++)
 		if (strcmp(had.own[i].name, size.name) == 0) {
 			// NOLINTNEXTLINE(cert-err33-c): as above.
@@ -283,7 +283,7 @@ static bool value_on(const work *w, const char *queue, const queue_dots *dots,
 			return true;
 		}
 	double value = strtod(dots->value, nullptr);
-	if (reference_paper(w->given, &reference))
+	if (reference_paper(ppd, &reference))
 		value = dots_on_paper(value, size.length, reference.length);
 	// NOLINTNEXTLINE(cert-err33-c): a number fits.
 	snprintf(page->text, sizeof page->text, "%.1f", value);
@@ -305,7 +305,7 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	http_handle http = connect_server();
 	queue_facts facts;
 	queue_dots dots;
-	if (!http || !read_queue(http.get(), w, queue, &facts, &dots))
+	if (!http || !ask_queue(http.get(), w, queue, &facts, &dots))
 		return false;
 	double value = 0;
 	if (!dots.runs_filter || !read_dots(dots.value, &value))
@@ -315,7 +315,7 @@ bool calibrate(const work *w, const char *queue, const char *size)
 		return report_error("%s does not accept jobs: cupsaccept %s lets the "
 		    "calibration page in", queue, queue);
 	page_value page = {.text = "", .size = size, .sheet = {}};
-	if (!value_on(w, queue, &dots, &page))
+	if (!value_on(facts.ppd.get(), queue, &dots, &page))
 		return false;
 	char server[buffer_size];
 	cups_option_t *options = nullptr;

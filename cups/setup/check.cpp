@@ -8,13 +8,13 @@
 #include "dots.h"
 #include "log.h"
 
-bool lost_calibration(const work *w, const queue_dots *dots,
+bool lost_calibration(ppd_file_t *ppd, const queue_dots *dots,
     ppd_values *kept)
 {
 	if (!parse_calibration(dots->kept, kept))
 		return false;
 	ppd_values had;
-	read_values(w->given, &had);
+	read_values(ppd, &had);
 	return !dots->runs_filter || !same_values(&had, kept);
 }
 
@@ -55,10 +55,10 @@ bool numbers(const char *queue, const queue_dots *dots,
 
 // Whether the queue's values are numbers that fit every paper of its PPD.
 // Says them.
-bool values_fit(const work *w, const char *queue, const queue_dots *dots)
+bool values_fit(ppd_file_t *ppd, const char *queue, const queue_dots *dots)
 {
 	ppd_values had;
-	read_values(w->given, &had);
+	read_values(ppd, &had);
 	if (!numbers(queue, dots, &had))
 		return false;
 	printf("%s: %s runs, vertical dots %s, %s%s%s\n", queue, dots->filter,
@@ -68,11 +68,11 @@ bool values_fit(const work *w, const char *queue, const queue_dots *dots)
 		printf("%s: vertical dots %s for %s, its own\n", queue,
 		    had.own[i].dots, had.own[i].name);
 	paper reference, size;
-	bool measured = reference_paper(w->given, &reference);
-	bool fits = fits_every_size(w->given, dots->value, measured ?
+	bool measured = reference_paper(ppd, &reference);
+	bool fits = fits_every_size(ppd, dots->value, measured ?
 	    &reference : nullptr);
 	for (int i = 0; i < had.count; i++)
-		fits = (!named_paper(w->given, had.own[i].name, &size) ||
+		fits = (!find_paper(ppd, had.own[i].name, &size) ||
 		    fits_paper(had.own[i].dots, &size)) && fits;
 	return fits;
 }
@@ -93,7 +93,7 @@ bool check_queue(http_t *http, const work *w, const char *queue)
 	ppd_values kept;
 	if (!find_dots(w, &facts, &dots))
 		return false;
-	if (lost_calibration(w, &dots, &kept)) {
+	if (lost_calibration(facts.ppd.get(), &dots, &kept)) {
 		printf("%s: its PPD has lost the calibration that the server keeps, "
 		    "vertical dots %s measured on %s; morvane-setup %s puts it "
 		    "back\n", queue, kept.dots, kept.reference, queue);
@@ -108,7 +108,7 @@ bool check_queue(http_t *http, const work *w, const char *queue)
 		    "unshifted\n", queue, dots.filter);
 		return true;
 	}
-	return values_fit(w, queue, &dots);
+	return values_fit(facts.ppd.get(), queue, &dots);
 }
 
 }

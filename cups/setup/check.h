@@ -8,10 +8,10 @@
 #include "server.h"
 #include "sizes.h"
 
-// Whether the queue's PPD, in w->given, has lost the calibration that the
-// server keeps: it does not run the filter, or its values are not those
-// kept, which go to kept.
-bool lost_calibration(const work *w, const queue_dots *dots,
+// Whether the queue's PPD, open, has lost the calibration that the server
+// keeps: it does not run the filter, or its values are not those kept,
+// which go to kept.
+bool lost_calibration(ppd_file_t *ppd, const queue_dots *dots,
     ppd_values *kept);
 
 // Runs task on every queue of the server, each once (not its instances),

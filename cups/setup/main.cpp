@@ -90,7 +90,8 @@ static bool setup(int argc, char *argv[], const work *w)
 	    .neutral = neutral, .size = size, .restore = nullptr, .keep = false};
 	if (!file)
 		return change_queue(w, &change);
-	const adaptation a = {.from = argv[2], .name = argv[2], .dots = dots,
+	const adaptation a = {.from = argv[2], .ppd = nullptr, .name = argv[2],
+	    .dots = dots,
 	    .media = nullptr, .size = size, .restore = nullptr};
 	ppd_filters filters;
 	paper reference;

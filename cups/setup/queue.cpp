@@ -27,13 +27,13 @@ const char *measured_on(const char *name, char text[buffer_size])
 
 // Says the queue's value for every paper, where it comes from and what it
 // was measured on, and the papers' own.
-void show_values(const work *w, const char *queue, const queue_dots *dots)
+void show_values(ppd_file_t *ppd, const char *queue, const queue_dots *dots)
 {
 	char measured[buffer_size];
 	printf("%s: vertical dots %s, %s%s\n", queue, dots->value, dots->source,
 	    measured_on(dots->reference, measured));
 	ppd_values had;
-	read_values(w->given, &had);
+	read_values(ppd, &had);
 	for (int i = 0; i < had.count; i++)
 		printf("%s: vertical dots %s for %s, its PPD's *MorvaneVerticalDots "
 		    "%s\n", queue, had.own[i].dots, had.own[i].name, had.own[i].name);
@@ -41,14 +41,14 @@ void show_values(const work *w, const char *queue, const queue_dots *dots)
 
 // Says the value that the jobs on the paper size get: the paper's own, or
 // the value for every paper moved from the paper it was measured on.
-bool show_paper(const work *w, const char *queue, const queue_dots *dots,
+bool show_paper(ppd_file_t *ppd, const char *queue, const queue_dots *dots,
     const char *size)
 {
 	paper found, reference;
-	if (!named_paper(w->given, size, &found))
+	if (!find_paper(ppd, size, &found))
 		return report_error("the PPD of %s has no page size %s", queue, size);
 	ppd_values had;
-	read_values(w->given, &had);
+	read_values(ppd, &had);
 	for (int i = 0; i < had.count; i++)
 		if (strcmp(had.own[i].name, found.name) == 0) {
 			printf("%s: vertical dots %s for %s, its PPD's "
@@ -60,7 +60,7 @@ bool show_paper(const work *w, const char *queue, const queue_dots *dots,
 	if (!read_dots(dots->value, &value))
 		return report_error("%s: %s \"%s\" is not a number", queue,
 		    dots->source, dots->value);
-	if (reference_paper(w->given, &reference))
+	if (reference_paper(ppd, &reference))
 		value = dots_on_paper(value, found.length, reference.length);
 	char measured[buffer_size];
 	printf("%s: vertical dots %.1f for %s, from %s, %s%s\n", queue, value,
@@ -95,17 +95,17 @@ void say_done(const queue_change *c, const ppd_filters *filters,
 
 // The value that leaves the page where it is on the change's paper, or on
 // the queue's default paper, media. Returns false after the error line.
-bool neutral_value(const work *w, const queue_change *c, const char *media,
-    char text[64])
+bool neutral_value(ppd_file_t *ppd, const queue_change *c,
+    const char *media, char text[64])
 {
 	paper start;
-	if (!(c->size != nullptr ? named_paper(w->given, c->size, &start) :
-	    default_paper(w->given, media, &start)))
+	if (!(c->size != nullptr ? find_paper(ppd, c->size, &start) :
+	    default_paper(ppd, media, &start)))
 		return report_error("the PPD of %s has no paper %s to leave in place: "
 		    "morvane-setup %s DOTS sets a value", c->queue, c->size != nullptr ?
 		    c->size : "by default", c->queue);
 	// NOLINTNEXTLINE(cert-err33-c): a number fits.
-	snprintf(text, 64, "%ld", neutral_dots(&start));
+	snprintf(text, 64, "%ld", neutral_dots(start.length));
 	return true;
 }
 
@@ -118,7 +118,7 @@ bool install(http_t *http, const work *w, const queue_change *c,
 {
 	ppd_values now;
 	char kept[buffer_size] = "";
-	read_values(w->adapted, &now);
+	read_values(ppd_at(w->adapted).get(), &now);
 	if (dots != nullptr)
 		format_calibration(&now, kept);
 	else if (c->keep)
@@ -163,9 +163,10 @@ bool apply_change(http_t *http, const work *w, const queue_change *c,
 		    "with its shift: make a permanent one with lpadmin -p QUEUE -E "
 		    "-v URI -m everywhere, and set that up", c->queue);
 	const char *media = facts->media[0] != '\0' ? facts->media : nullptr;
-	if (c->neutral && !neutral_value(w, c, media, neutral))
+	if (c->neutral && !neutral_value(facts->ppd.get(), c, media, neutral))
 		return false;
-	const adaptation a = {.from = w->given, .name = name,
+	const adaptation a = {.from = w->given, .ppd = facts->ppd.get(),
+	    .name = name,
 	    .dots = c->neutral ? neutral : c->dots, .media = media,
 	    .size = c->size, .restore = c->restore};
 	ppd_filters filters;
@@ -206,7 +207,7 @@ bool restore_lost(http_t *http, const work *w, const char *queue)
 		return true;
 	if (!find_dots(w, &facts, &dots))
 		return false;
-	return !lost_calibration(w, &dots, &kept) ||
+	return !lost_calibration(facts.ppd.get(), &dots, &kept) ||
 	    restore_queue(http, w, queue, &kept, &facts);
 }
 
@@ -248,16 +249,18 @@ bool show_queue(const work *w, const char *queue, const char *size)
 	queue_facts facts;
 	queue_dots dots;
 	ppd_values kept;
-	if (!http || !read_queue(http.get(), w, queue, &facts, &dots))
+	if (!http || !ask_queue(http.get(), w, queue, &facts, &dots))
 		return false;
-	if (lost_calibration(w, &dots, &kept))
+	ppd_file_t *ppd = facts.ppd.get();
+	if (lost_calibration(ppd, &dots, &kept))
 		return restore_queue(http.get(), w, queue, &kept, &facts);
 	if (size != nullptr && dots.runs_filter && dots.value[0] != '\0')
-		return show_paper(w, queue, &dots, size);
+		return show_paper(ppd, queue, &dots, size);
 	char start[buffer_size] = "";
 	if (dots.start.name[0] != '\0' && snprintf(start, sizeof start,
 	    "; morvane-setup %s --neutral sets %ld, which leaves the page where "
-	    "it is on %s", queue, neutral_dots(&dots.start), dots.start.name) >=
+	    "it is on %s", queue, neutral_dots(dots.start.length),
+	    dots.start.name) >=
 	    (int)sizeof start)
 		start[0] = '\0';
 	if (!dots.runs_filter)
@@ -265,7 +268,7 @@ bool show_queue(const work *w, const char *queue, const char *size)
 		    start[0] != '\0' ? start : "; morvane-setup QUEUE DOTS sets it "
 		    "up");
 	else if (dots.value[0] != '\0')
-		show_values(w, queue, &dots);
+		show_values(ppd, queue, &dots);
 	else
 		printf("%s: no vertical dots: its jobs pass unshifted%s\n", queue,
 		    start);

@@ -195,6 +195,7 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 	    (ppd_resource(response, queue, resource) &&
 	    download_ppd(http, w, resource, queue, &facts->has_ppd));
 	ippDelete(response);
+	facts->ppd = ok && facts->has_ppd ? ppd_at(w->given) : ppd_handle();
 	return ok;
 }
 
@@ -277,14 +278,14 @@ bool given_filters(const work *w, ppd_filters *filters)
 
 bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots)
 {
-	char attribute[buffer_size];
 	const char *option = facts->dots;
 	ppd_filters filters = {};
 	if (!given_filters(w, &filters))
 		return false;
-	bool in_ppd = ppd_dots_at(w->given, attribute);
+	ppd_file_t *ppd = facts->ppd.get();
+	const char *attribute = ppd != nullptr ? ppd_dots(ppd) : nullptr;
 	dots_source source = dots_in_effect(option[0] != '\0' ? option : nullptr,
-	    in_ppd ? attribute : nullptr);
+	    attribute);
 	dots->runs_filter = filters.runs_filter;
 	const printer_kind *kind = kind_of(&filters);
 	copy_text(dots->filter, sizeof dots->filter, filters.runs_filter ?
@@ -297,15 +298,15 @@ bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots)
 	    option : source == dots_from_ppd ? attribute : "");
 	paper reference;
 	copy_text(dots->reference, buffer_size,
-	    reference_paper(w->given, &reference) ? reference.name : "");
-	if (!default_paper(w->given, facts->media[0] != '\0' ? facts->media :
+	    reference_paper(ppd, &reference) ? reference.name : "");
+	if (!default_paper(ppd, facts->media[0] != '\0' ? facts->media :
 	    nullptr, &dots->start))
 		dots->start.name[0] = '\0';
 	copy_text(dots->kept, buffer_size, facts->calibration);
 	return true;
 }
 
-bool read_queue(http_t *http, const work *w, const char *queue,
+bool ask_queue(http_t *http, const work *w, const char *queue,
     queue_facts *facts, queue_dots *dots)
 {
 	char why[buffer_size];

@@ -8,6 +8,7 @@
 
 #include <cups/cups.h>
 
+#include "ppd.h"
 #include "sizes.h"
 #include "work.h"
 
@@ -38,6 +39,8 @@ struct queue_facts {
 	char message[buffer_size]; // its printer's last word, or empty
 	queue_kind kind;
 	bool has_ppd;              // the queue has a PPD, in w->given
+	ppd_handle ppd;            // that PPD, open once, or empty where
+	                           // libcups cannot read it
 	bool temporary;            // CUPS made it for a printer that it found,
 	                           // and deletes it when it is idle
 	bool accepting;            // it takes new jobs
@@ -103,7 +106,7 @@ bool find_dots(const work *w, const queue_facts *facts, queue_dots *dots);
 // Asks the server about a queue that morvane-setup can set up, and finds
 // the vertical dots that its jobs get. Returns false after the error line,
 // also for a queue that it cannot set up.
-bool read_queue(http_t *http, const work *w, const char *queue,
+bool ask_queue(http_t *http, const work *w, const char *queue,
     queue_facts *facts, queue_dots *dots);
 
 #endif

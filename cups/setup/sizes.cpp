@@ -11,8 +11,8 @@
 
 #include "dots.h"
 #include "log.h"
-#include "offset.h"
 #include "ppd.h"
+#include "text.h"
 
 namespace {
 
@@ -21,10 +21,7 @@ bool take(const ppd_size_t *size, paper *found)
 	if (size == nullptr || !(size->length > 0) ||
 	    strcmp(size->name, "Custom") == 0)
 		return false;
-	// NOLINTNEXTLINE(cert-err33-c): libcups keeps names under 41 bytes.
-	snprintf(found->name, sizeof found->name, "%s", size->name);
-	found->width = size->width;
-	found->length = size->length;
+	*found = named_paper(size->name, size->width, size->length);
 	return true;
 }
 
@@ -34,10 +31,12 @@ bool media_paper(ppd_file_t *ppd, const char *media, paper *found)
 	pwg_media_t *pwg = media != nullptr ? pwgMediaForPWG(media) : nullptr;
 	if (pwg == nullptr)
 		return false;
-	double width = pwg->width * 72.0 / 2540, length = pwg->length * 72.0 / 2540;
+	const paper asked = {.name = "", .width = (float)(pwg->width * 72.0 / 2540),
+	    .length = (float)(pwg->length * 72.0 / 2540)};
 	for (int i = 0; i < ppd->num_sizes; i++) {
 		const ppd_size_t *size = &ppd->sizes[i];
-		if (fabs(size->width - width) <= 1 && fabs(size->length - length) <= 1)
+		if (same_paper(named_paper(size->name, size->width, size->length),
+		    asked))
 			return take(size, found);
 	}
 	return false;
@@ -52,33 +51,15 @@ bool default_size(ppd_file_t *ppd, paper *found)
 
 }
 
-bool default_paper(const char *path, const char *media, paper *found)
+bool default_paper(ppd_file_t *ppd, const char *media, paper *found)
 {
-	ppd_file_t *ppd = ppdOpenFile(path);
-	if (ppd == nullptr)
-		return false;
-	bool ok = media_paper(ppd, media, found) || default_size(ppd, found);
-	ppdClose(ppd);
-	return ok;
+	return ppd != nullptr &&
+	    (media_paper(ppd, media, found) || default_size(ppd, found));
 }
 
-bool reference_paper(const char *path, paper *found)
-{
-	ppd_file_t *ppd = ppdOpenFile(path);
-	if (ppd == nullptr)
-		return false;
-	ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneReferenceSize", nullptr);
-	bool ok = (attr != nullptr && attr->value != nullptr &&
-	    take(ppdPageSize(ppd, attr->value), found)) ||
-	    default_size(ppd, found);
-	ppdClose(ppd);
-	return ok;
-}
-
-bool every_size_bounds(const char *path, const paper *reference,
+bool every_size_bounds(ppd_file_t *ppd, const paper *reference,
     paper_bounds *bounds)
 {
-	ppd_file_t *ppd = ppdOpenFile(path);
 	if (ppd == nullptr)
 		return false;
 	dots_bounds found = no_bounds();
@@ -93,7 +74,6 @@ bool every_size_bounds(const char *path, const paper *reference,
 		if (found.high == i)
 			bounds->high = size;
 	}
-	ppdClose(ppd);
 	bounds->range = found.range;
 	return found.low >= 0;
 }
@@ -136,41 +116,35 @@ bool fits_paper(const char *text, const paper *size)
 	    dots < bounds.range.high) || off_the_sheet(text, dots, &bounds, false);
 }
 
-bool fits_every_size(const char *path, const char *text,
+bool fits_every_size(ppd_file_t *ppd, const char *text,
     const paper *reference)
 {
 	double dots = 0;
 	paper_bounds bounds = {};
 	return !read_dots(text, &dots) ||
-	    !every_size_bounds(path, reference, &bounds) ||
+	    !every_size_bounds(ppd, reference, &bounds) ||
 	    (dots > bounds.range.low && dots < bounds.range.high) ||
 	    off_the_sheet(text, dots, &bounds, true);
 }
 
-void read_values(const char *path, ppd_values *values)
+// Values cut short still show.
+void read_values(ppd_file_t *ppd, ppd_values *values)
 {
 	*values = ppd_values{.dots = "", .reference = "", .count = 0, .own = {}};
-	ppd_file_t *ppd = ppdOpenFile(path);
 	if (ppd == nullptr)
 		return;
 	const char *dots = ppd_dots(ppd);
-	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-	snprintf(values->dots, sizeof values->dots, "%s", dots != nullptr ? dots :
-	    "");
+	copy_text(values->dots, sizeof values->dots, dots != nullptr ? dots : "");
 	ppd_own_dots lines[max_own_values];
 	values->count = ppd_papers_dots(ppd, lines, max_own_values);
 	for (int i = 0; i < values->count; i++) {
 		own_value *own = &values->own[i];
-		// NOLINTNEXTLINE(cert-err33-c): as above.
-		snprintf(own->name, sizeof own->name, "%s", lines[i].name);
-		// NOLINTNEXTLINE(cert-err33-c): as above.
-		snprintf(own->dots, sizeof own->dots, "%s", lines[i].value);
+		copy_text(own->name, sizeof own->name, lines[i].name);
+		copy_text(own->dots, sizeof own->dots, lines[i].value);
 	}
-	ppdClose(ppd);
 	paper reference;
-	if (reference_paper(path, &reference))
-		// NOLINTNEXTLINE(cert-err33-c): as long as the name's.
-		snprintf(values->reference, sizeof values->reference, "%s",
+	if (reference_paper(ppd, &reference))
+		copy_text(values->reference, sizeof values->reference,
 		    reference.name);
 }
 
@@ -229,17 +203,7 @@ bool same_values(const ppd_values *a, const ppd_values *b)
 	return same;
 }
 
-bool named_paper(const char *path, const char *name, paper *found)
+bool find_paper(ppd_file_t *ppd, const char *name, paper *found)
 {
-	ppd_file_t *ppd = ppdOpenFile(path);
-	if (ppd == nullptr)
-		return false;
-	bool ok = take(ppdPageSize(ppd, name), found);
-	ppdClose(ppd);
-	return ok;
-}
-
-long neutral_dots(const paper *reference)
-{
-	return lround(300 * ((double)reference->length / 72 - vertical_margin));
+	return ppd != nullptr && take(ppdPageSize(ppd, name), found);
 }

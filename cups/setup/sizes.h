@@ -4,44 +4,40 @@
 #ifndef MORVANE_SIZES_H
 #define MORVANE_SIZES_H
 
+#include <cups/ppd.h>
+
 #include "adapt.h"
+#include "calibration.h"
 #include "dots.h"
 #include "morvane.h"
+#include "paper.h"
 
-// A paper of the PPD: its name, width and length in points.
-struct paper {
-	char name[64];    // libcups keeps names under 41 bytes
-	float width;
-	float length;
-};
+
+// Each function takes the PPD open, once for the run, or null where it
+// cannot be read: then it finds nothing.
 
 // The paper that a value set now is measured on: the queue's default,
-// media (a PWG name, or null), as the PPD at path names it, or else the
-// PPD's default size. Returns false where the PPD has neither.
-bool default_paper(const char *path, const char *media, paper *found);
-
-// The paper that the PPD's value was measured on: its
-// *MorvaneReferenceSize, or its default size. Returns false where it has
-// neither.
-bool reference_paper(const char *path, paper *found);
+// media (a PWG name, or null), as the PPD names it, or else the PPD's
+// default size. Returns false where the PPD has neither.
+bool default_paper(ppd_file_t *ppd, const char *media, paper *found);
 
 // The values, measured on reference (null: each on its paper itself),
-// that keep the page on the sheet for every size of the PPD at path: the
-// range common to every paper's, and the papers that bound its ends.
-// Returns false where the PPD has no size.
+// that keep the page on the sheet for every size of the PPD: the range
+// common to every paper's, and the papers that bound its ends. Returns
+// false where the PPD has no size.
 struct paper_bounds {
 	dots_range range;
 	paper low;
 	paper high;
 };
-bool every_size_bounds(const char *path, const paper *reference,
+bool every_size_bounds(ppd_file_t *ppd, const paper *reference,
     paper_bounds *bounds);
 
 // Whether the value text, measured on reference (null: on each paper
-// itself), keeps the page on the sheet for every size of the PPD at path,
-// as a job's must. Returns false after the error line that names a paper
-// that it puts the page off, and the range that fits every paper.
-bool fits_every_size(const char *path, const char *text,
+// itself), keeps the page on the sheet for every size of the PPD, as a
+// job's must. Returns false after the error line that names a paper that
+// it puts the page off, and the range that fits every paper.
+bool fits_every_size(ppd_file_t *ppd, const char *text,
     const paper *reference);
 
 // The values of morvane's that a PPD has: for every paper (dots, empty
@@ -53,7 +49,7 @@ struct ppd_values {
 	int count;
 	own_value own[max_own_values];
 };
-void read_values(const char *path, ppd_values *values);
+void read_values(ppd_file_t *ppd, ppd_values *values);
 
 // The calibration that the server keeps of a queue, in its option
 // morvane-calibration-default, which survives a new PPD: the values as
@@ -67,13 +63,10 @@ bool same_values(const ppd_values *a, const ppd_values *b);
 
 // The PPD's size of that name, other than a custom one. Returns false
 // where it has none.
-bool named_paper(const char *path, const char *name, paper *found);
+bool find_paper(ppd_file_t *ppd, const char *name, paper *found);
 
 // Whether the value text, the paper's own, keeps the page on its sheet.
 // Returns false after the error line.
 bool fits_paper(const char *text, const paper *size);
-
-// The value that leaves a page of the paper where it is.
-long neutral_dots(const paper *reference);
 
 #endif

@@ -36,13 +36,13 @@ bool read_ppd(FILE *in, const char *name, const char *dots,
 
 // The values that the PPD gets for a value of one paper's own: the PPD's
 // value for every paper as it was, and the papers' own, that one's new.
-bool choose_own_value(const adaptation *a, paper *reference,
+bool choose_own_value(const adaptation *a, ppd_file_t *ppd, paper *reference,
     ppd_values *had, morvane_values *values)
 {
 	if (had->dots[0] == '\0')
 		return report_error("%s has no vertical dots for every paper, which "
 		    "the others get: set them first", a->name);
-	if (!named_paper(a->from, a->size, reference))
+	if (!find_paper(ppd, a->size, reference))
 		return report_error("%s has no page size %s", a->name, a->size);
 	int i = 0;
 	while (i < had->count && strcmp(had->own[i].name, reference->name) != 0)
@@ -65,28 +65,28 @@ bool choose_own_value(const adaptation *a, paper *reference,
 // on, where the PPD has one, in reference (else its name is empty), and
 // the papers' own values that the PPD had. Refuses a value that would put
 // the page off one of the PPD's sizes.
-bool choose_values(const adaptation *a, paper *reference,
+bool choose_values(const adaptation *a, ppd_file_t *ppd, paper *reference,
     ppd_values *had, morvane_values *values)
 {
-	read_values(a->from, had);
+	read_values(ppd, had);
 	if (a->size != nullptr)
-		return choose_own_value(a, reference, had, values);
+		return choose_own_value(a, ppd, reference, had, values);
 	if (a->restore != nullptr) {
 		*had = *a->restore;
 		*values = morvane_values{.dots = had->dots, .reference =
 		    had->reference, .count = had->count, .own = had->own};
-		if (!named_paper(a->from, had->reference, reference))
+		if (!find_paper(ppd, had->reference, reference))
 			return report_error("%s has no page size %s, which its "
 			    "calibration was measured on", a->name, had->reference);
-		return fits_every_size(a->from, had->dots, reference);
+		return fits_every_size(ppd, had->dots, reference);
 	}
-	bool measured = default_paper(a->from, a->media, reference);
+	bool measured = default_paper(ppd, a->media, reference);
 	if (!measured)
 		reference->name[0] = '\0';
 	*values = morvane_values{.dots = a->dots,
 	    .reference = measured ? reference->name : nullptr,
 	    .count = had->count, .own = had->own};
-	return fits_every_size(a->from, a->dots, measured ? reference : nullptr);
+	return fits_every_size(ppd, a->dots, measured ? reference : nullptr);
 }
 
 }
@@ -94,9 +94,12 @@ bool choose_values(const adaptation *a, paper *reference,
 bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
     paper *reference)
 {
-	char why[buffer_size];
-	if (!ppd_readable(a->from, why))
-		return report_error("%s", why);
+	ppd_handle opened;
+	ppd_file_t *ppd = a->ppd;
+	if (ppd == nullptr && !open_ppd(a->from, &opened))
+		return false;
+	if (ppd == nullptr)
+		ppd = opened.get();
 	char plain[buffer_size];
 	const char *text = plain_ppd(w, a->from, a->name, plain);
 	if (text == nullptr)
@@ -108,7 +111,7 @@ bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
 	ppd_values had;
 	reference->name[0] = '\0';
 	bool ok = read_ppd(in, a->name, a->dots, filters) &&
-	    (a->dots == nullptr || choose_values(a, reference, &had, &values));
+	    (a->dots == nullptr || choose_values(a, ppd, reference, &had, &values));
 	FILE *out = ok ? fopen(w->adapted, "wb") : nullptr;
 	if (ok && out == nullptr)
 		ok = report_error("cannot make %s:", w->adapted);

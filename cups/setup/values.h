@@ -14,6 +14,8 @@
 // PPD's default; or, where size is not null, for that paper alone.
 struct adaptation {
 	const char *from;
+	ppd_file_t *ppd;            // the PPD at from, open, or null: adapt
+	                            // opens it
 	const char *name;
 	const char *dots;
 	const char *media;

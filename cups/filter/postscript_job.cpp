@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The job's copy in the filter's own folder, which nothing else changes
 // while the filter reads it.
-#include "job.h"
+#include "postscript_job.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -49,17 +49,17 @@ bool make_file(const char *folder, const char *name, int *fd)
 }
 
 // PostScript that comes straight from the client, through a PPD with the
-// filter lines of morvane 1.3.0: CUPS's own pstops prepares it first, as
-// it does in a queue of CUPS's own.
-static bool prepare_job(const job *j, int input, int out)
+// filter lines of morvane 1.3.0: CUPS's own pstops filter prepares it
+// first, as it does in a queue of CUPS's own.
+static bool prepare_job(const postscript_job *j, int input, int out)
 {
 	char pstops[buffer_size];
-	const char *server = setting("CUPS_SERVERBIN", CUPS_SERVERBIN);
+	const char *server = j->job->env.cups_serverbin;
 	if (server[0] != '/' || snprintf(pstops, sizeof pstops, "%s/filter/pstops",
 	    server) >= (int)sizeof pstops)
 		return report_error("CUPS_SERVERBIN must be an absolute path, "
 		    "not %s", server);
-	char *const *args = j->run.args;
+	char *const *args = j->job->args;
 	const char *argv[] = {pstops, args[1], args[2], args[3], args[4],
 	    args[5], nullptr};
 	const program p = {.argv = argv, .folder = nullptr, .in = input};
@@ -68,9 +68,9 @@ static bool prepare_job(const job *j, int input, int out)
 	    report_error("%s failed with status %d", pstops, result.status));
 }
 
-bool copy_job(const job *j, int input, bool raw, int *fd)
+bool copy_job(const postscript_job *j, int input, bool raw, int *fd)
 {
-	if (!make_file(j->run.folder, "job.ps", fd))
+	if (!make_file(j->job->folder, "job.ps", fd))
 		return false;
 	if (raw ? prepare_job(j, input, *fd) :
 	    copy_all(input, *fd, "the job", "the job's copy"))
