@@ -82,29 +82,29 @@ static void paper_dots(const calibration *c, const paper &p,
 		    p.length, reference));
 }
 
-// morvane's output, kept whole in a buffer.
-struct kept_output {
+// morvane's output, whole in a buffer.
+struct record_output {
 	char *text;
 	int length;
 	const char *name;
 };
 
-static ssize_t keep_output(void *context, int fd, char failure[buffer_size])
+static ssize_t read_output(void *context, int fd, char failure[buffer_size])
 {
-	kept_output *kept = (kept_output *)context;
+	record_output *out = (record_output *)context;
 	char extra;
-	bool full = kept->length == buffer_size - 1;
+	bool full = out->length == buffer_size - 1;
 	ssize_t n = full ? read(fd, &extra, 1) :
-	    read(fd, kept->text + kept->length, buffer_size - 1 - kept->length);
+	    read(fd, out->text + out->length, buffer_size - 1 - out->length);
 	if (n > 0 && full) {
 		// NOLINTNEXTLINE(cert-err33-c): a message cut short still says it.
 		snprintf(failure, buffer_size, "%s: it printed more than fits in "
-		    "the buffer", kept->name);
+		    "the buffer", out->name);
 		return -1;
 	}
 	if (n > 0) {
-		kept->length += (int)n;
-		kept->text[kept->length] = '\0';
+		out->length += (int)n;
+		out->text[out->length] = '\0';
 	}
 	return n;
 }
@@ -121,8 +121,8 @@ static bool run_morvane(const filter_job *job, const char *dots,
 	    nullptr};
 	const program p = {.argv = argv, .folder = nullptr, .in = -1};
 	record->text[0] = '\0';
-	kept_output kept = {.text = record->text, .length = 0, .name = morvane};
-	const output_reader reader = {.read = keep_output, .context = &kept};
+	record_output out = {.text = record->text, .length = 0, .name = morvane};
+	const output_reader reader = {.read = read_output, .context = &out};
 	run_result result;
 	if (!read_program(&p, &reader, &result))
 		return false;

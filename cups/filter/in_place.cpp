@@ -42,7 +42,8 @@ static bool blank(const mapped_file *copy, span bytes)
 }
 
 // Moves the blocks to be placed into setup.ps, where blocks then point.
-static bool move_blocks(const postscript_job *j, span blocks[], int count, int setup)
+static bool move_blocks(const postscript_job *j, span blocks[], int count,
+    int setup)
 {
 	off_t at = 0;
 	for (int i = 0; i < count; i++) {

@@ -17,7 +17,8 @@ namespace {
 // tray's, or the one that the document's pages ask for. Unless they do,
 // that block, the first size feature of CUPS's, does not go to the
 // printer.
-void drop_block(const postscript_job *j, const document *doc, document_plan *plan)
+void drop_block(const postscript_job *j, const document *doc,
+    document_plan *plan)
 {
 	plan->drops = false;
 	if (j->job->q.plain_sends_size || plan->own_sizes)
@@ -115,7 +116,8 @@ bool take_document_size(const postscript_job *j, const document *doc,
 // The table of shifts for the page sizes that a page may ask for: the
 // paper in effect, with its record, and those that the document's code
 // names, each with a record of its own, checked as the job's is.
-bool shift_table(const postscript_job *j, const document *doc, document_plan *plan)
+bool shift_table(const postscript_job *j, const document *doc,
+    document_plan *plan)
 {
 	const paper *in_effect = &plan->in_effect;
 	page_sizes sizes = {.count = 1,
@@ -142,7 +144,8 @@ bool shift_table(const postscript_job *j, const document *doc, document_plan *pl
 
 }
 
-bool plan_document(const postscript_job *j, const document *doc, document_plan *plan)
+bool plan_document(const postscript_job *j, const document *doc,
+    document_plan *plan)
 {
 	plan->own_sizes = sets_own_size(j->copy.data, doc);
 	drop_block(j, doc, plan);

@@ -22,6 +22,7 @@ struct document_plan {
 // in effect, morvane's record for it, and the shifts for the sizes that
 // its pages ask for. It writes no output and changes neither the job nor
 // its copy. Returns false after the error line, or on a cancel.
-bool plan_document(const postscript_job *j, const document *doc, document_plan *plan);
+bool plan_document(const postscript_job *j, const document *doc,
+    document_plan *plan);
 
 #endif

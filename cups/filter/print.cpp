@@ -17,7 +17,7 @@ namespace {
 
 // The output of pstops on a document whose copies follow it, in a file
 // of the folder that they all print from: pstops runs once for them.
-struct kept_copies {
+struct saved_output {
 	bool ready;
 	char path[buffer_size];
 };
@@ -90,12 +90,13 @@ bool repeated(const postscript_job *j, const document *doc)
 	    length) == 0;
 }
 
-// Runs pstops on in.ps into kept.ps, for the copies that follow.
-bool keep_copies(const postscript_job *j, const document_plan *plan, kept_copies *kept)
+// Runs pstops on in.ps into saved.ps, for the copies that follow.
+bool save_output(const postscript_job *j, const document_plan *plan,
+    saved_output *saved)
 {
-	path_in(kept->path, j->job->folder, "kept.ps");
+	path_in(saved->path, j->job->folder, "saved.ps");
 	int out = -1;
-	if (!make_file(j->job->folder, "kept.ps", &out))
+	if (!make_file(j->job->folder, "saved.ps", &out))
 		return false;
 	const char *argv[record_words];
 	pstops_command(&plan->record, "in.ps", argv);
@@ -104,7 +105,7 @@ bool keep_copies(const postscript_job *j, const document_plan *plan, kept_copies
 	bool ok = run_program(&p, out, &result) && (result.status == 0 ||
 	    report_error("%s failed with status %d", argv[0], result.status));
 	close(out);
-	kept->ready = ok;
+	saved->ready = ok;
 	return ok;
 }
 
@@ -143,7 +144,8 @@ bool print_document(const postscript_job *j, const document *doc,
 
 // Prints the job's one document, which pstops reads in the job's copy,
 // and what follows it.
-bool print_whole(const postscript_job *j, const document *doc, const document_plan *plan)
+bool print_whole(const postscript_job *j, const document *doc,
+    const document_plan *plan)
 {
 	document_source source;
 	carried_blocks(doc, plan, &source);
@@ -158,29 +160,29 @@ bool print_whole(const postscript_job *j, const document *doc, const document_pl
 	    cancel_requested() || report_error("cannot write standard output:"));
 }
 
-// Prints one of several documents: from in.ps, or from the output kept
+// Prints one of several documents: from in.ps, or from the output saved
 // for the copies of the one before.
-bool print_one(const postscript_job *j, const document *doc, const document_plan *plan,
-    bool repeats, kept_copies *kept)
+bool print_one(const postscript_job *j, const document *doc,
+    const document_plan *plan, bool repeats, saved_output *saved)
 {
-	if (!kept->ready && (!write_document(j, doc) ||
-	    (repeats && !keep_copies(j, plan, kept))))
+	if (!saved->ready && (!write_document(j, doc) ||
+	    (repeats && !save_output(j, plan, saved))))
 		return false;
 	document_source source;
 	carried_blocks(doc, plan, &source);
 	source.from = j->copy.fd;
-	if (kept->ready) {
-		const char *cat[record_words] = {"/bin/cat", kept->path, nullptr};
+	if (saved->ready) {
+		const char *cat[record_words] = {"/bin/cat", saved->path, nullptr};
 		memcpy(source.argv, cat, sizeof cat);
 	} else {
 		pstops_command(&plan->record, "in.ps", source.argv);
 	}
 	if (!print_document(j, doc, plan, &source))
 		return false;
-	// The output kept serves the copies that follow, and no other.
-	if (kept->ready && !repeats) {
-		unlink(kept->path);
-		kept->ready = false;
+	// The output saved serves the copies that follow, and no other.
+	if (saved->ready && !repeats) {
+		unlink(saved->path);
+		saved->ready = false;
 	}
 	return true;
 }
@@ -215,7 +217,7 @@ bool print_documents(const postscript_job *j)
 	// A document that repeats the one before has that one's plan.
 	document_plan plan;
 	bool planned = false;
-	kept_copies kept = {.ready = false, .path = ""};
+	saved_output saved = {.ready = false, .path = ""};
 	const mapped_file *copy = &j->copy;
 	for (off_t at = 0; (found = next_document(copy->data, copy->size, at,
 	    &doc)) == scan_document; at = doc.body.end, documents++) {
@@ -228,7 +230,7 @@ bool print_documents(const postscript_job *j)
 			return true;
 		}
 		bool repeats = repeated(j, &doc);
-		if (!print_one(j, &doc, &plan, repeats, &kept))
+		if (!print_one(j, &doc, &plan, repeats, &saved))
 			return false;
 		count_pages(j, &doc, &page);
 		planned = repeats;

@@ -4,8 +4,6 @@
 #include "document.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +12,7 @@
 
 #include <qpdf/qpdf-c.h>
 
+#include "copy.h"
 #include "log.h"
 #include "pdf_move.h"
 
@@ -196,27 +195,17 @@ bool move_document(const char *file, const char *bytes, size_t length,
 }
 
 // The file is mapped, not read: libqpdf reads a file by seeking to each
-// object, a system call each, and reads a mapping page by page as it needs.
+// object, a system call each.
 bool move_pdf(const char *file, filter_job *job)
 {
 	int fd = open(file, O_RDONLY | O_CLOEXEC);
 	if (fd < 0)
 		return report_error("cannot open %s:", file);
-	struct stat st;
-	if (fstat(fd, &st) != 0) {
-		close(fd);
-		return report_error("cannot read %s:", file);
-	}
-	if (st.st_size == 0) {
-		close(fd);
-		return report_error("the job holds no PDF: 0 bytes");
-	}
-	size_t length = (size_t)st.st_size;
-	void *bytes = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+	mapped_file map;
+	bool ok = map_file(fd, file, &map) && (map.size > 0 ||
+	    report_error("the job holds no PDF: 0 bytes")) &&
+	    move_document(file, map.data, (size_t)map.size, job);
+	unmap_file(&map);
 	close(fd);
-	if (bytes == MAP_FAILED)
-		return report_error("cannot read %s:", file);
-	bool ok = move_document(file, (const char *)bytes, length, job);
-	munmap(bytes, length);
 	return ok;
 }

@@ -23,7 +23,7 @@ const log_style program_log = {.error = "\nERROR: morvane-pdf: ",
 
 // Copies standard input into the file path. Returns false after the error
 // line.
-static bool keep_input(const char *path)
+static bool save_input(const char *path)
 {
 	int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
 	if (fd < 0)
@@ -47,13 +47,13 @@ static bool print(filter_job *job)
 	}
 	if (!start_shifts(job))
 		return false;
-	char kept[buffer_size];
+	char saved[buffer_size];
 	const char *file = job->file;
 	if (file == nullptr) {
-		path_in(kept, job->folder, "job.pdf");
-		if (!keep_input(kept))
+		path_in(saved, job->folder, "job.pdf");
+		if (!save_input(saved))
 			return false;
-		file = kept;
+		file = saved;
 	}
 	return move_pdf(file, job);
 }

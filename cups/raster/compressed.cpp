@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "copy.h"
 #include "lines.h"
 #include "log.h"
 #include "run.h"
@@ -60,15 +61,9 @@ struct writer {
 
 bool flush(writer *w)
 {
-	size_t done = 0;
-	while (done < w->used) {
-		ssize_t n = write(w->fd, w->bytes.get() + done, w->used - done);
-		if (n < 0 && errno == EINTR && !cancel_requested())
-			continue;
-		if (n <= 0)
-			return report_error("cannot write the raster:");
-		done += (size_t)n;
-	}
+	if (!write_all(w->fd, (const char *)w->bytes.get(), (off_t)w->used))
+		return cancel_requested() ? false :
+		    report_error("cannot write the raster:");
 	w->used = 0;
 	return true;
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "compressed.h"
+#include "copy.h"
 #include "log.h"
 #include "run.h"
 
@@ -44,16 +45,8 @@ ssize_t read_input(void *context, unsigned char *buffer, size_t length)
 ssize_t write_output(void *context, unsigned char *buffer, size_t length)
 {
 	int fd = *(int *)context;
-	size_t done = 0;
-	while (done < length) {
-		ssize_t n = write(fd, buffer + done, length - done);
-		if (n < 0 && errno == EINTR && !cancel_requested())
-			continue;
-		if (n <= 0)
-			return -1;
-		done += (size_t)n;
-	}
-	return (ssize_t)length;
+	return write_all(fd, (const char *)buffer, (off_t)length) ?
+	    (ssize_t)length : -1;
 }
 
 // Reads the start of the input. Returns false after the error line.

@@ -96,9 +96,8 @@ bool read_quoted_words(const char *value, int skip, filter_entry *entry)
 	}
 	while (rest != nullptr && (*rest == ' ' || *rest == '\t'))
 		rest++;
-	(void)snprintf(entry->type, buffer_size, "%s", type != nullptr ? type : "");
-	(void)snprintf(entry->program, buffer_size, "%s",
-	    rest != nullptr ? rest : "");
+	copy_text(entry->type, buffer_size, type != nullptr ? type : "");
+	copy_text(entry->program, buffer_size, rest != nullptr ? rest : "");
 	size_t length = strlen(entry->program);
 	while (length > 0 && isspace((unsigned char)entry->program[length - 1]))
 		entry->program[--length] = '\0';
@@ -201,8 +200,8 @@ void take_direct(const filter_entry *entry, ppd_filters *filters)
 	// NOLINTBEGIN(cert-err33-c): each fits, from a piece as long.
 	snprintf(direct->keyword, sizeof direct->keyword, "%.*s",
 	    (int)strlen(entry->keyword) - 1, entry->keyword);
-	snprintf(direct->type, buffer_size, "%s", entry->type);
-	snprintf(direct->rest, buffer_size, "%s", entry->rest);
+	copy_text(direct->type, buffer_size, entry->type);
+	copy_text(direct->rest, buffer_size, entry->rest);
 	// NOLINTEND(cert-err33-c)
 }
 
@@ -214,13 +213,10 @@ void take_filter(const filter_entry *entry, ppd_filters *filters)
 	bool own = strcmp(entry->program, "-") != 0;
 	if (strcmp(entry->type, "application/vnd.cups-postscript") == 0 &&
 	    filters->program[0] == '\0')
-		// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
-		snprintf(filters->program, buffer_size, "%s", entry->program);
+		copy_text(filters->program, buffer_size, entry->program);
 	if (strcmp(entry->type, "application/vnd.cups-raster") == 0 && own &&
 	    filters->raster_program[0] == '\0')
-		// NOLINTNEXTLINE(cert-err33-c): as long as the entry's.
-		snprintf(filters->raster_program, buffer_size, "%s",
-		    entry->program);
+		copy_text(filters->raster_program, buffer_size, entry->program);
 	filters->pclm = filters->pclm ||
 	    strcmp(entry->type, "application/PCLm") == 0;
 	take_direct(entry, filters);

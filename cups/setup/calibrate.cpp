@@ -12,6 +12,7 @@
 #include "log.h"
 #include "server.h"
 #include "sizes.h"
+#include "text.h"
 
 // The calibration page's mark lies this far below the page's top edge.
 // Its table gives the value to set for each millimetre from the sheet's
@@ -243,7 +244,7 @@ static bool write_page(page_stream *out, const char *queue,
 			send(out, "(mm) (value) %g %g row\n", at.x, at.y - 5);
 		last = at.page;
 		send(out, "(%d) (%ld) %g %g row\n", i + 1,
-		    lround(value + (i + 1 - mark_mm) * 300 / 25.4), at.x, at.y);
+		    lround(value + (i + 1 - mark_mm) * dots_per_inch / 25.4), at.x, at.y);
 	}
 	send(out, "showpage\n%%%%EOF\n");
 	return out->ok;
@@ -262,8 +263,7 @@ bool write_calibration_page(FILE *file, const char *queue,
 static bool value_on(ppd_file_t *ppd, const char *queue,
     const queue_dots *dots, page_value *page)
 {
-	// NOLINTNEXTLINE(cert-err33-c): a value cut short still shows.
-	snprintf(page->text, sizeof page->text, "%s", dots->value);
+	copy_text(page->text, sizeof page->text, dots->value);
 	// A queue without a default paper gets a table for A4's length.
 	page->sheet = dots->start.name[0] != '\0' ? dots->start :
 	    paper{.name = "A4", .width = 595, .length = 842};
@@ -278,8 +278,7 @@ static bool value_on(ppd_file_t *ppd, const char *queue,
 	read_values(ppd, &had);
 	for (int i = 0; i < had.count; i++)
 		if (strcmp(had.own[i].name, size.name) == 0) {
-			// NOLINTNEXTLINE(cert-err33-c): as above.
-			snprintf(page->text, sizeof page->text, "%s", had.own[i].dots);
+			copy_text(page->text, sizeof page->text, had.own[i].dots);
 			return true;
 		}
 	double value = strtod(dots->value, nullptr);

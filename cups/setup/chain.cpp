@@ -10,6 +10,7 @@
 
 #include "log.h"
 #include "run.h"
+#include "text.h"
 
 namespace {
 
@@ -45,8 +46,7 @@ void read_chain(const work *w, const char *program, char chain[buffer_size],
 	while (list != nullptr && fgets(line, buffer_size, list) != nullptr) {
 		line[strcspn(line, "\n")] = '\0';
 		if (*seen && after[0] == '\0')
-			// NOLINTNEXTLINE(cert-err33-c): as long as the line.
-			snprintf(after, buffer_size, "%s", line);
+			copy_text(after, buffer_size, line);
 		*seen = *seen || strcmp(line, program) == 0;
 		size_t used = strlen(chain);
 		// A chain cut short still shows.

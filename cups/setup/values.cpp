@@ -51,10 +51,8 @@ bool choose_own_value(const adaptation *a, ppd_file_t *ppd, paper *reference,
 		return report_error("%s has values of their own for %d papers "
 		    "already", a->name, max_own_values);
 	had->count += i == had->count;
-	// NOLINTNEXTLINE(cert-err33-c): the name is libcups', the value checked.
-	snprintf(had->own[i].name, sizeof had->own[i].name, "%s", reference->name);
-	// NOLINTNEXTLINE(cert-err33-c): as above.
-	snprintf(had->own[i].dots, sizeof had->own[i].dots, "%s", a->dots);
+	copy_text(had->own[i].name, sizeof had->own[i].name, reference->name);
+	copy_text(had->own[i].dots, sizeof had->own[i].dots, a->dots);
 	*values = morvane_values{.dots = had->dots, .reference =
 	    had->reference[0] != '\0' ? had->reference : nullptr,
 	    .count = had->count, .own = had->own};
