@@ -59,9 +59,10 @@ static bool move_blocks(const postscript_job *j, span blocks[], int count,
 bool clear_in_place(const postscript_job *j, const document *doc, span blocks[],
     int count, in_place *place)
 {
-	place->setup = -1;
-	if (doc->cut > 0 && (!make_file(j->job->folder, "setup.ps", &place->setup) ||
-	    !move_blocks(j, blocks, count, place->setup)))
+	place->blocks_file = -1;
+	if (doc->cut > 0 && (!make_file(j->job->folder, "setup.ps",
+	    &place->blocks_file) ||
+	    !move_blocks(j, blocks, count, place->blocks_file)))
 		return false;
 	for (int i = 0; i < doc->cut; i++)
 		if (!blank(&j->copy, doc->block[i].bytes))

@@ -11,7 +11,7 @@
 // place: the device setup to be placed, moved to a file of its own, and
 // the bytes that follow the document, which go out after pstops' output.
 struct in_place {
-	int setup;                // setup.ps, where blocks were cut; else -1
+	int blocks_file;          // setup.ps, where blocks were cut; else -1
 	char tail[buffer_size];
 	int tail_length;
 };
@@ -22,7 +22,7 @@ struct in_place {
 bool whole_job(const postscript_job *j, const document *doc);
 
 // Takes out of the job's own copy what pstops must not read there: the
-// count blocks to be placed go to place->setup first, and blocks then
+// count blocks to be placed go to place->blocks_file first, and blocks then
 // point into it, and the cut ones are blanked; what follows the document
 // goes to place's tail. The copy starts with the document's "%!" line and
 // is left ending with its "%%EOF" line, every byte of it where it was.

@@ -151,11 +151,12 @@ bool print_whole(const postscript_job *j, const document *doc,
 	carried_blocks(doc, plan, &source);
 	in_place place;
 	bool ok = clear_in_place(j, doc, source.blocks, source.count, &place);
-	source.from = place.setup >= 0 ? place.setup : j->copy.fd;
+	source.from = place.blocks_file >= 0 ? place.blocks_file :
+	    j->copy.fd;
 	pstops_command(&plan->record, "job.ps", source.argv);
 	ok = ok && print_document(j, doc, plan, &source);
-	if (place.setup >= 0)
-		close(place.setup);
+	if (place.blocks_file >= 0)
+		close(place.blocks_file);
 	return ok && (write_all(STDOUT_FILENO, place.tail, place.tail_length) ||
 	    cancel_requested() || report_error("cannot write standard output:"));
 }
