@@ -372,6 +372,7 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 	char *const args[] = {name, job_id, user, title, copies, options,
 	    nullptr};
 	for (const auto &c : cases) {
+		queue q = marked_queue(c.measured, c.plain_sends);
 		// The job as the options mark it: the paper marked, 595 by 842
 		// points, and the record for it, 0.1 inch across and 0.25 inch
 		// down.
@@ -379,7 +380,7 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 		    .file = nullptr, .env = {.ppd = ppd, .morvane = morvane,
 		    .psutils_pstops = "/usr/bin/pstops", .cups_serverbin = "",
 		    .final_type = "", .content_type = ""}, .folder = "",
-		    .ppd = ppd_at(ppd), .q = marked_queue(c.measured, c.plain_sends),
+		    .ppd = ppd_at(ppd), .q = &q,
 		    .marked = {.known = true, .value = named_paper(c.marked, 595,
 		    842)}, .page_copies = 0, .has_marked_shift = false,
 		    .marked_shift = {}, .known = 0, .papers = {}};

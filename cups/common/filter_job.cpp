@@ -39,12 +39,12 @@ const char *const counted_by_pdf_filter[] = {"/pdf", "/vnd.cups-pdf",
 // the filter's to count.
 int page_copies(const filter_job *job)
 {
-	if (!ends_chain(job->q.chain_ends, job->program))
+	if (!ends_chain(job->q->chain_ends, job->program))
 		return 0;
 	for (const char *type : counted_by_pdf_filter)
 		if (strcasestr(job->env.final_type, type) != nullptr) {
 			long n = strtol(job->args[4], nullptr, 10);
-			return job->q.manual_copies || n < 1 || n > 9999 ? 1 : (int)n;
+			return job->q->manual_copies || n < 1 || n > 9999 ? 1 : (int)n;
 		}
 	return 0;
 }
@@ -59,7 +59,7 @@ bool read_job_queue(filter_job *job)
 		return false;
 	const queue_source source = {.ppd = job->ppd.get(),
 	    .options = job->args[5], .final_type = job->env.final_type};
-	if (!read_queue(&source, &job->q, &job->marked))
+	if (!read_queue(&source, job->q, &job->marked))
 		return false;
 	job->page_copies = page_copies(job);
 	return true;
@@ -77,9 +77,12 @@ int run_filter(int argc, char *argv[], const char *program,
 		    program);
 		return 1;
 	}
+	// The queue is large and read_queue fills it before any use: it is
+	// not cleared first.
+	queue q;
 	filter_job job = {.program = program, .args = argv,
 	    .file = argc == 7 ? argv[6] : nullptr, .env = read_settings(),
-	    .folder = "", .ppd = nullptr, .q = {},
+	    .folder = "", .ppd = nullptr, .q = &q,
 	    .marked = {}, .page_copies = 0, .has_marked_shift = false,
 	    .marked_shift = {}, .known = 0, .papers = {}};
 	bool ok = read_job_queue(&job) && print(&job);
@@ -97,11 +100,11 @@ bool make_job_folder(filter_job *job)
 
 bool passes_unchanged(const filter_job *job)
 {
-	if (!job->q.values.has_dots)
+	if (!job->q->values.has_dots)
 		debug("neither the job's option morvane-vertical-dots nor the "
 		    "PPD's *MorvaneVerticalDots gives the shift: the job passes "
 		    "unchanged");
-	return !job->q.values.has_dots;
+	return !job->q->values.has_dots;
 }
 
 bool open_input(const filter_job *job, int *fd)

@@ -39,7 +39,7 @@ struct filter_job {
 	job_settings env;
 	char folder[folder_size]; // the job's private folder, once made
 	ppd_handle ppd;
-	queue q;                 // the queue as the job finds it
+	queue *q;                // the queue as the job finds it
 	marked_paper marked;     // the paper that the job's options mark
 	int page_copies;         // the copies that each page written stands
 	                         // for in the page log; 0: not the filter's

@@ -139,7 +139,7 @@ bool paper_record(const filter_job *job, const paper *p,
 	record->kind = refused_record;
 	char page_size[buffer_size];
 	path_in(page_size, job->folder, "page.size");
-	const calibration *values = &job->q.values;
+	const calibration *values = &job->q->values;
 	if ((p != nullptr && !dots_fit(values, *p)) ||
 	    !write_page_size(page_size, p))
 		return false;

@@ -77,10 +77,10 @@ static bool print(filter_job *job)
 		return false;
 	// CUPS names the file only for the first filter of a job: PostScript
 	// named so went through none of CUPS's own.
-	bool raw = job->q.raw_postscript && job->file != nullptr &&
+	bool raw = job->q->raw_postscript && job->file != nullptr &&
 	    strcmp(job->env.content_type, "application/postscript") == 0;
 	postscript_job j = {.job = job, .copy = {.fd = -1, .data = "", .size = 0},
-	    .record = {}, .counts_pages = ends_chain(job->q.chain_ends,
+	    .record = {}, .counts_pages = ends_chain(job->q->chain_ends,
 	    job->program)};
 	return make_job_folder(job) && print_job(&j, input, raw);
 }

@@ -21,7 +21,7 @@ void drop_block(const postscript_job *j, const document *doc,
     document_plan *plan)
 {
 	plan->drops = false;
-	if (j->job->q.plain_sends_size || plan->own_sizes)
+	if (j->job->q->plain_sends_size || plan->own_sizes)
 		return;
 	// CUPS's own block is in its wrapper, "[{" to "} stopped cleartomark".
 	for (int i = 0; i < doc->blocks && !plan->drops; i++) {

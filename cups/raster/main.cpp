@@ -24,11 +24,11 @@ const log_style program_log = {.error = "\nERROR: morvane-raster: ",
 static bool print(filter_job *job)
 {
 	int in = -1;
-	if ((job->q.values.has_dots && !start_shifts(job)) ||
+	if ((job->q->values.has_dots && !start_shifts(job)) ||
 	    !open_input(job, &in))
 		return false;
 	const raster_job j = {.in = in, .out = STDOUT_FILENO, .job = job,
-	    .back = read_back_side(job->q.back_side)};
+	    .back = read_back_side(job->q->back_side)};
 	bool ok = passes_unchanged(job) ?
 	    copy_all(in, STDOUT_FILENO, "the raster", "standard output") :
 	    move_raster(&j);
