@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "calibration.h"
 #include "dots.h"
 #include "queue.h"
 #include "ppd.h"
@@ -115,6 +116,86 @@ TEST(dots_on_sheet, spans_the_sheet_and_a_page_above_it)
 		    1e-6) << c.what;
 		EXPECT_NEAR(dots_on_paper(range.high, c.length, c.reference),
 		    own.high, 1e-6) << c.what;
+	}
+}
+
+// Which value a paper gets: its own, by name or within a point of its
+// size, measured on itself; else the value for every paper, measured on
+// the reference, or on the paper itself where there is none.
+TEST(value_in_effect, takes_the_papers_own_value_then_the_one_for_every_paper)
+{
+	calibration c = {};
+	c.has_dots = true;
+	c.value = dots_value{.text = "3000", .dots = 3000, .source = "every"};
+	c.has_reference = true;
+	c.reference = 842;
+	c.own_count = 2;
+	c.own[0] = own_dots{.for_paper = named_paper("Letter", 612, 792),
+	    .value = {.text = "3100", .dots = 3100, .source = "Letter's"}};
+	c.own[1] = own_dots{.for_paper = named_paper("Label", 144, 216),
+	    .value = {.text = "250", .dots = 250, .source = "Label's"}};
+	const struct {
+		const char *what;
+		paper p;
+		bool measured;       // the value for every paper has a reference
+		const char *text;
+		float reference;
+	} cases[] = {
+		{"A4", named_paper("A4", 595, 842), true, "3000", 842},
+		{"A5, moved from A4", named_paper("A5", 420, 595), true, "3000", 842},
+		{"Letter by name", named_paper("Letter", 612, 792), true, "3100", 792},
+		{"Letter by name, another size", named_paper("Letter", 600, 780),
+		    true, "3100", 780},
+		{"Letter's size by another name", named_paper("612x792", 612, 792),
+		    true, "3100", 792},
+		{"within a point of Letter", named_paper("x", 612.9f, 791.1f), true,
+		    "3100", 791.1f},
+		{"a point and more off Letter", named_paper("x", 613.5f, 792), true,
+		    "3000", 842},
+		{"the label", named_paper("Label", 144, 216), true, "250", 216},
+		{"A5, no reference", named_paper("A5", 420, 595), false, "3000", 595},
+		{"Letter, no reference", named_paper("Letter", 612, 792), false,
+		    "3100", 792},
+	};
+	for (const auto &r : cases) {
+		c.has_reference = r.measured;
+		float reference = -1;
+		const dots_value *v = value_in_effect(&c, r.p, &reference);
+		EXPECT_STREQ(v->text, r.text) << r.what;
+		EXPECT_EQ(reference, r.reference) << r.what;
+	}
+}
+
+// Whether the value in effect keeps the page on the sheet: the range
+// ends are refused with one line that names the paper and the range.
+TEST(dots_fit, refuses_the_range_ends_with_one_line)
+{
+	calibration c = {};
+	c.has_dots = true;
+	c.has_reference = false;
+	const paper a4 = named_paper("A4", 595, 842);
+	// On its own paper, the range is the margin below 0 to the page's
+	// length above it: from -0.11811 in (3 mm) to (2 * 842 / 72 - 0.11811)
+	// in, in dots.
+	const struct {
+		double dots;
+		bool fits;
+	} cases[] = {
+		{-35.43, true}, {-35.44, false}, {0, true}, {3464.57, true},
+		{6981.2, true}, {6981.3, false}, {1e300, false},
+	};
+	for (const auto &r : cases) {
+		c.value = dots_value{.text = "", .dots = r.dots, .source = "the value"};
+		snprintf(c.value.text, sizeof c.value.text, "%g", r.dots);
+		testing::internal::CaptureStderr();
+		EXPECT_EQ(dots_fit(&c, a4), r.fits) << r.dots;
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(said.empty(), r.fits) << said;
+		if (!r.fits) {
+			EXPECT_NE(said.find("puts the page off the sheet for the page "
+			    "size A4, 842 points long: it must lie between -35.43 and "
+			    "6981.23"), std::string::npos) << said;
+		}
 	}
 }
 
