@@ -194,7 +194,7 @@ without_page_sizes() {
 # without the job's ID) and its documents, and writes what ghostscript
 # finds on each document's pages to PREFIX.N. Prints the documents' count.
 # ghostscript, with tests/device.ps, plays the printer: the product's
-# code takes no part in it.
+# code does not run there.
 report() {
 	# A PDF is one document.
 	if [ "$(head -c 5 "$1")" = "%PDF-" ]; then
