@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: MIT
 # The cupsd test's first cases: the filter run directly, on its failure
 # paths and on every way a job can come in, a cancel, and collated copies.
-# Sourced by run.sh, before the server starts.
+# It runs before the server starts, as a filter run by hand: it calls no
+# need_server.
 # Stand-ins for morvane and pstops, and PPDs that are wrong in one way.
+mkdir "$tmp/fake"
 printf '#!/bin/sh\necho partial | tee out.ps\nexit 1\n' >"$tmp/fake/pstops"
 printf '#!/bin/sh\necho "%%!PS-Adobe-3.0"\necho "%%%%Title: no pstops procedure set"\n' \
     >"$tmp/fake/shapeless"
@@ -64,7 +66,7 @@ mkdir -p "$long"
 long=$long/$(printf "%0$((1024 - ${#long} - 4))d" 0).ps
 cp "$job" "$long"
 
-# The direct runs, from the folder of the job. A run that has not ended
+# The direct runs, from the folder of the job, the working folder. A run that has not ended
 # after 10 s hangs, and so would the rest: it ends them.
 # SETTING is NAME=VALUE in the environment, or SIGCHLD=ignored; OPTIONS
 # are the job's. JOB is a file, or "stdin" or "pipe" for the job on
@@ -91,7 +93,6 @@ with_input() {
 	*) run_filter "$input" </dev/null ;;
 	esac
 }
-cd "$tmp" || exit 2
 while read -r name setting options input output expected; do
 	[ "$setting" != - ] || setting=
 	[ "$options" != - ] || options=
@@ -147,7 +148,7 @@ while read -r name setting options input output expected; do
 		fi ;;
 	esac
 done <<CASES
-file - - job.ps file ok A4 A4
+file - - ${job#"$tmp"/} file ok A4 A4
 standard-input - - stdin file ok A4 A4
 pipe - - pipe file ok A4 A4
 output-appended - - $job append ok A4 A4

@@ -8,7 +8,8 @@
 # each page as the test's printer does (g); and printers whose jobs never
 # become PostScript: PDF straight to the printer (f), a raster driver (r),
 # a filter that takes PostScript unprepared, images only, a fax and PCLm
-# alone.
+# alone. Sets $real, the queues of MORVANE_REAL_PPDS, for 4-jobs.sh.
+need_server
 cp "$here/device.ps" "$tmp/device.ps"
 shape() {
 	name=$1
@@ -43,8 +44,13 @@ if [ -n "$installed" ]; then
 fi
 sed 's|^\*cupsFilter: "application/vnd.cups-postscript |*cupsFilter: "application/postscript |' \
     "$here/ppd/letter-pjl.ppd" >"$tmp/legacy.ppd"
-# QUEUE PPD [OPTIONS]
+# QUEUE PPD [OPTIONS]; a queue's default for the dots goes in
+# $tmp/queue-defaults, which the comparison reads.
 while read -r queue ppd setup; do
+	case $setup in
+	"-o morvane-vertical-dots-default="*)
+		echo "$queue ${setup#*=}" >>"$tmp/queue-defaults" ;;
+	esac
 	grep -v '^\*cupsFilter' "$ppd" >"$tmp/$queue-cups.ppd"
 	[ "$ppd" != "$sample" ] || ppd=$driver
 	[ "${ppd#-}" != "$ppd" ] || ppd="-P $ppd"

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # The cupsd test's cases of morvane-setup: its direct runs on PPDs of every
 # shape, and its runs on the server's queues. Sourced by run.sh.
+need_server
 # The direct runs of morvane-setup. ARGUMENTS, with "-" for none, get status 1 and the one line
 # EXPECTED on standard error, or, for "=NAME", the PPD expected/NAME on
 # standard output (@TMP@ in it is the test's folder), which the PPD

@@ -1,25 +1,28 @@
 # SPDX-License-Identifier: MIT
 # The cupsd test's jobs: the files, and the list of jobs that go to both
-# queues of a pair, and the jobs that must fail. Sourced by run.sh.
+# queues of a pair, and the jobs that must fail. Sourced by run.sh; uses
+# $real of 2-queues.sh.
+need_server
 # The jobs: PostScript with and without DSC comments, and with a page size
 # of its own in its setup, PDF, text, PNG and CUPS's test page. CUPS's own
-# pstops refuses a line of 1 KiB, such as the direct runs' title.
-sed -i '/^%%Title:/d' "$job"
+# pstops refuses a line of 1 KiB, such as the title of the shared job:
+# job.ps is that job without it.
+sed '/^%%Title:/d' "$job" >"$tmp/job.ps"
 printf '%s\n' '%!PS' '/Times-Roman findfont 24 scalefont setfont' \
     '150 200 moveto (no comments) show showpage' >"$tmp/nodsc.ps"
 sed 's|^%%EndComments$|&\n%%BeginSetup\n%%BeginFeature: *PageSize Letter\n<</PageSize [612 792]>> setpagedevice\n%%EndFeature\n%%EndSetup|' \
-    "$job" >"$tmp/own-size.ps"
+    "$tmp/job.ps" >"$tmp/own-size.ps"
 # A setup that asks for A4 with code of its own, in no block.
 sed 's|^%%EndComments$|&\n%%BeginSetup\n<< /PageSize [595 842] >> setpagedevice\n%%EndSetup|' \
-    "$job" >"$tmp/setup-size.ps"
+    "$tmp/job.ps" >"$tmp/setup-size.ps"
 # groff's own PostScript, whose setup selects the page size "Default" with
 # code for A4, and the paper of dvips's, a %%BeginPaperSize block in the
 # setup.
 printf '.TH TEST 1\n.SH NAME\ntest \\- a page of groff\n' |
     groff -man -Tps -P-pa4 >"$tmp/groff.ps"
 sed 's|^%%EndComments$|&\n%%BeginSetup\n/TeXDict 10 dict def TeXDict begin\n%%BeginPaperSize: a5\n/setpagedevice where { pop << /PageSize [ 420 595 ] >> setpagedevice } { /a5 where { pop a5 } if } ifelse\n%%EndPaperSize\nend\n%%EndSetup|' \
-    "$job" >"$tmp/dvips.ps"
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$job"
+    "$tmp/job.ps" >"$tmp/dvips.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps"
 # Pages that ask for their own size: A4, A4, Letter, A4, written by hand,
 # by poppler's pdftops and by ghostscript's ps2write.
 {
@@ -135,6 +138,11 @@ legacy job.ps Letter -n 2 -o sides=two-sided-long-edge
 legacy job.ps Letter
 JOBS
 } >>"$tmp/jobs"
+# The pages counted in the page log. Where foomatic-rip takes PDF too (c,
+# g), CUPS's own queue sends PostScript through PDF, whose filter counts
+# it; where morvane-filter runs before foomatic-rip, which counts nothing,
+# nothing counts PostScript.
+printf '%s\n' 'c job.ps 0' 'g job.ps 0' >>"$tmp/pages-counted"
 
 # Jobs that must fail with one ERROR: line and print nothing: a queue's
 # default for the dots that puts the page off the sheet or is no number,

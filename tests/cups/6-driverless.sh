@@ -10,7 +10,7 @@
 # in $tmp/jobs; a driverless printer keeps each document that it prints,
 # and its settings, in $tmp/printed under the job's title, which the runner
 # gives each job of theirs. Sourced by run.sh.
-
+need_server
 start_avahi "$tmp" "$cases/avahi-stand-in.py" || fail "no Avahi stand-in"
 
 # What a driverless printer does with a job: keeps the document, and the
@@ -19,7 +19,6 @@ printf '%s\n' '#!/bin/sh' "cp \"\$1\" \"$tmp/printed/ipp-\$IPP_JOB_NAME.prn\"" \
     "env | grep -E '^IPP_(SIDES|PRINT_COLOR_MODE|MEDIA|COPIES)=' | sort >\"$tmp/printed/ipp-\$IPP_JOB_NAME.settings\"" \
     >"$tmp/ipp-print"
 chmod 755 "$tmp/ipp-print"
-: >"$tmp/driverless"
 # driverless_model QUEUE URI: CUPS 2.4.10 (Debian 13) makes no PPD for a
 # printer that takes PWG raster alone: it looks for the printer's
 # resolutions under the wrong type of value. An administrator there takes

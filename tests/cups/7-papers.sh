@@ -3,7 +3,9 @@
 # compressed by gzip, read as CUPS reads it; a value stored in one decimal
 # form; the range that keeps the page on every paper, which --check gives;
 # and calibration pages on A6 and on a label of 2x3 inches, checked by
-# check_calibrations once the jobs have ended. Sourced by run.sh.
+# check_calibrations (oracles.sh) once the jobs have ended. Sourced by
+# run.sh.
+need_server
 
 # The direct runs: ARGUMENTS get the PPD expected/NAME on standard output,
 # for "=NAME", or status 1 and the one line EXPECTED on standard error.
