@@ -56,7 +56,7 @@ bool written_out(const char *argument, int index)
 // last two or none.
 bool read_next(int argc, char *argv[], int media, setup_request *r)
 {
-	int at = optind > 0 ? optind : 1;  // optind 0 starts GNU getopt again
+	int at = optind > 0 ? optind : 1;  // 0: the first call starts at 1
 	int index = -1;
 	int c = getopt_long(argc, argv, "-:h", options, &index);
 	if (c == -1 || c == '?' || c == ':' || (c != 1 &&
@@ -123,11 +123,13 @@ bool read_request(int argc, char *argv[], setup_request *request)
 {
 	*request = setup_request{.command = no_request, .file = nullptr,
 	    .queue = nullptr, .dots = nullptr, .size = nullptr, .neutral = false};
-	optind = 0;
+	optind = 0;  // GNU getopt starts again
 	int media = argc >= 4 && strcmp(argv[argc - 2], "--media") == 0 ?
 	    argc - 2 : argc;
 	if (argc < 2 || !read_next(argc, argv, media, request))
 		return false;
+	// The argument after the command's own is a value, even where it starts
+	// with '-', unless it is the last --media SIZE or --neutral after QUEUE.
 	const char **value = value_of(request);
 	if (value != nullptr && optind < media &&
 	    (request->command != show_request ||
