@@ -122,3 +122,14 @@ bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
 	return ok && (a->dots == nullptr ||
 	    check_chains(w, a->name, kind_of(filters), filters));
 }
+
+bool dots_to_write(const char *typed, char stored[dots_text_size],
+    const char **dots)
+{
+	*dots = nullptr;
+	if (typed != nullptr && !canonical_dots(typed, stored))
+		return false;
+	if (typed != nullptr)
+		*dots = stored;
+	return true;
+}

@@ -5,6 +5,7 @@
 #define MORVANE_VALUES_H
 
 #include "adapt.h"
+#include "dots.h"
 #include "sizes.h"
 #include "work.h"
 
@@ -30,5 +31,12 @@ struct adaptation {
 // line.
 bool adapt(const work *w, const adaptation *a, ppd_filters *filters,
     paper *reference);
+
+// The vertical dots to write, from DOTS as typed: in the one decimal form
+// that morvane-setup stores, in stored, where *dots then points; null
+// where none were typed (--neutral, --remove). Returns false after the
+// error line.
+bool dots_to_write(const char *typed, char stored[dots_text_size],
+    const char **dots);
 
 #endif
