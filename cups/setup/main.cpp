@@ -25,7 +25,7 @@
 #include "calibrate.h"
 #include "check.h"
 #include "log.h"
-#include "queue.h"
+#include "changes.h"
 #include "request.h"
 #include "values.h"
 

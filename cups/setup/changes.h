@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What morvane-setup does to the queues of the CUPS server.
-#ifndef MORVANE_QUEUE_H
-#define MORVANE_QUEUE_H
+#ifndef MORVANE_CHANGES_H
+#define MORVANE_CHANGES_H
 
 #include "sizes.h"
 #include "work.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // morvane-setup's changes to the queues of the CUPS server, and what it
 // says of them.
-#include "queue.h"
+#include "changes.h"
 
 #include <cstdio>
 #include <cstring>
