@@ -46,43 +46,13 @@ tmp=$(mktemp -d)
 trap 'if [ -n "${KEEP:-}" ]; then echo "kept $tmp" >&2; else rm -rf "$tmp"; fi' EXIT
 trap 'exit 1' HUP INT PIPE TERM
 
-# make_job PAGES FILE [LINES [LINE]]: as in bench/filter.sh, a PostScript
-# job of PAGES pages of a line and text, and LINES more lines LINE, as
-# CUPS's own pstops prepares it for the sample queue.
-make_job() {
-	awk -v pages="$1" -v lines="${3:-0}" \
-	    -v line="${4:-0 0 moveto % a comment to the end of the line, as some programs write}" 'BEGIN {
-		printf "%%!PS-Adobe-3.0\n%%%%Pages: %d\n%%%%EndComments\n", pages
-		for (i = 1; i <= pages; i++) {
-			printf "%%%%Page: %d %d\n%s\n", i, i, "100 100 moveto " \
-			    "500 700 lineto stroke /Times-Roman findfont 12 " \
-			    "scalefont setfont 72 72 moveto (A line of text) show"
-			for (k = 0; k < lines; k++)
-				print line
-			print "showpage"
-		}
-		print "%%EOF"
-	}' >"$tmp/raw.ps"
-	"$cups_pstops" 1 user title 1 media=A4 "$tmp/raw.ps" >"$2" 2>/dev/null
-}
+. "$here/inputs.sh"
 cups_pstops=/usr/lib/cups/filter/pstops
 [ -x "$cups_pstops" ] || { echo "no $cups_pstops (Debian package cups)" >&2; exit 2; }
 make_job 2000 "$tmp/pages.ps" 20 \
     '72 700 moveto (A line of the text of a page, as a word processor sets it) show'
 
-# As in bench/driverless.sh: twenty pages of text and lines, as PDF.
-{
-	printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 20' '%%EndComments'
-	for page in $(seq 20); do
-		printf '%s\n' "%%Page: $page $page" \
-		    '/Times-Roman findfont 14 scalefont setfont' \
-		    "72 700 moveto (Page $page of a benchmark job) show" \
-		    "72 72 moveto 500 $((100 + page * 30)) lineto stroke" \
-		    '72 100 400 500 rectstroke showpage'
-	done
-	echo '%%EOF'
-} >"$tmp/job.ps"
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps"
+make_pdf "$tmp/job.pdf"
 # The same pages as the rasters that driverless printers take; ghostscript
 # tells its raster devices' progress on standard error.
 for device in pwgraster:pwg appleraster:urf; do

@@ -52,19 +52,8 @@ queues urf -a "$(printer_conf "$tmp/urf.conf" \
     'ATTR mimeMediaType document-format-supported image/urf' \
     'ATTR keyword urf-supported V1.4,CP1,PQ4,RS300,W8,SRGB24,DM1')"
 
-# Twenty pages of text and lines.
-{
-	printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 20' '%%EndComments'
-	for page in $(seq 20); do
-		printf '%s\n' "%%Page: $page $page" \
-		    '/Times-Roman findfont 14 scalefont setfont' \
-		    "72 700 moveto (Page $page of a benchmark job) show" \
-		    "72 72 moveto 500 $((100 + page * 30)) lineto stroke" \
-		    '72 100 400 500 rectstroke showpage'
-	done
-	echo '%%EOF'
-} >"$tmp/job.ps"
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/job.pdf" "$tmp/job.ps"
+. "$here/inputs.sh"
+make_pdf "$tmp/job.pdf"
 
 job=$tmp/job.pdf
 . "$here/jobs.sh"

@@ -23,27 +23,7 @@ pstops=$(command -v pstops)
 
 echo 'int main(void){return 0;}' >"$tmp/empty.c"
 cc -O2 -o "$tmp/empty-cups" "$tmp/empty.c" -Wl,--no-as-needed -lcups
-# make_job PAGES FILE [LINES [LINE]]: a PostScript job of PAGES pages of a
-# line and text, and LINES more lines LINE (default: one that ends in a
-# comment), as CUPS's own pstops
-# prepares it for the sample queue (its device setup and copies code in
-# the setup section), as the filter gets it.
-make_job() {
-	awk -v pages="$1" -v lines="${3:-0}" \
-	    -v line="${4:-0 0 moveto % a comment to the end of the line, as some programs write}" 'BEGIN {
-		printf "%%!PS-Adobe-3.0\n%%%%Pages: %d\n%%%%EndComments\n", pages
-		for (i = 1; i <= pages; i++) {
-			printf "%%%%Page: %d %d\n%s\n", i, i, "100 100 moveto " \
-			    "500 700 lineto stroke /Times-Roman findfont 12 " \
-			    "scalefont setfont 72 72 moveto (A line of text) show"
-			for (k = 0; k < lines; k++)
-				print line
-			print "showpage"
-		}
-		print "%%EOF"
-	}' >"$tmp/raw.ps"
-	"$cups_pstops" 1 user title 1 media=A4 "$tmp/raw.ps" >"$2" 2>/dev/null
-}
+. "$here/inputs.sh"
 cups_pstops=/usr/lib/cups/filter/pstops
 [ -x "$cups_pstops" ] || { echo "no $cups_pstops (Debian package cups)" >&2; exit 2; }
 make_job 1 "$tmp/one.ps"
