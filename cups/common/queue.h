@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The queue as a job finds it: what its PPD and the job's options say,
-// read once when the job starts and not changed after. With ppd.cpp, the
-// only code of the filters that calls the PPD functions of libcups.
+// read once when the job starts and not changed after. The filters call
+// libcups' PPD functions here and in ppd.cpp, calibration.cpp and
+// paper.cpp only.
 #ifndef MORVANE_QUEUE_H
 #define MORVANE_QUEUE_H
 

@@ -18,9 +18,8 @@
 #include "filter_job.h"
 #include "log.h"
 #include "ppd.h"
-#include "print.h"
 #include "postscript_job.h"
-#include "run.h"
+#include "print.h"
 
 const log_style program_log = {.error = "\nERROR: morvane-filter: ",
     .debug = "DEBUG: morvane-filter: "};

@@ -2,7 +2,6 @@
 // The plan of a document: its paper, its record and its shifts.
 #include "plan.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
