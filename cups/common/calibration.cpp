@@ -69,8 +69,7 @@ bool read_calibration(ppd_file_t *ppd, const char *option, calibration *c)
 	    read_own_values(ppd, c);
 }
 
-// A size of the PPD that a value can be measured on.
-static bool take_paper(const ppd_size_t *size, paper *found)
+bool measured_paper(const ppd_size_t *size, paper *found)
 {
 	if (size == nullptr || !(size->length > 0) ||
 	    strcmp(size->name, "Custom") == 0)
@@ -79,16 +78,21 @@ static bool take_paper(const ppd_size_t *size, paper *found)
 	return true;
 }
 
+bool default_size(ppd_file_t *ppd, paper *found)
+{
+	ppd_option_t *option = ppdFindOption(ppd, "PageSize");
+	return option != nullptr &&
+	    measured_paper(ppdPageSize(ppd, option->defchoice), found);
+}
+
 bool reference_paper(ppd_file_t *ppd, paper *found)
 {
 	if (ppd == nullptr)
 		return false;
 	ppd_attr_t *attr = ppdFindAttr(ppd, "MorvaneReferenceSize", nullptr);
-	ppd_option_t *option = ppdFindOption(ppd, "PageSize");
 	return (attr != nullptr && attr->value != nullptr &&
-	    take_paper(ppdPageSize(ppd, attr->value), found)) ||
-	    (option != nullptr && take_paper(ppdPageSize(ppd, option->defchoice),
-	    found));
+	    measured_paper(ppdPageSize(ppd, attr->value), found)) ||
+	    default_size(ppd, found);
 }
 
 const dots_value *value_in_effect(const calibration *c, const paper &p,

@@ -43,6 +43,14 @@ struct calibration {
 // false after the error line that names a value that is not a number.
 bool read_calibration(ppd_file_t *ppd, const char *option, calibration *c);
 
+// The size of the PPD as a paper that a value can be measured on: not
+// the custom size, and longer than 0. Returns false where it is not one,
+// or size is null.
+bool measured_paper(const ppd_size_t *size, paper *found);
+
+// The PPD's default size, as measured_paper takes it.
+bool default_size(ppd_file_t *ppd, paper *found);
+
 // The paper that the PPD's value was measured on: the size that its
 // *MorvaneReferenceSize names, or else its default size. Returns false
 // where it has neither, or ppd is null.

@@ -16,15 +16,6 @@
 
 namespace {
 
-bool take(const ppd_size_t *size, paper *found)
-{
-	if (size == nullptr || !(size->length > 0) ||
-	    strcmp(size->name, "Custom") == 0)
-		return false;
-	*found = named_paper(size->name, size->width, size->length);
-	return true;
-}
-
 // The PPD's size of the PWG media's dimensions, within a point.
 bool media_paper(ppd_file_t *ppd, const char *media, paper *found)
 {
@@ -37,16 +28,9 @@ bool media_paper(ppd_file_t *ppd, const char *media, paper *found)
 		const ppd_size_t *size = &ppd->sizes[i];
 		if (same_paper(named_paper(size->name, size->width, size->length),
 		    asked))
-			return take(size, found);
+			return measured_paper(size, found);
 	}
 	return false;
-}
-
-bool default_size(ppd_file_t *ppd, paper *found)
-{
-	ppd_option_t *option = ppdFindOption(ppd, "PageSize");
-	return option != nullptr && take(ppdPageSize(ppd, option->defchoice),
-	    found);
 }
 
 }
@@ -65,7 +49,7 @@ bool every_size_bounds(ppd_file_t *ppd, const paper *reference,
 	dots_bounds found = no_bounds();
 	for (int i = 0; i < ppd->num_sizes; i++) {
 		paper size;
-		if (!take(&ppd->sizes[i], &size))
+		if (!measured_paper(&ppd->sizes[i], &size))
 			continue;
 		narrow_bounds(&found, dots_on_sheet(size.length, reference != nullptr ?
 		    reference->length : size.length), i);
@@ -205,5 +189,5 @@ bool same_values(const ppd_values *a, const ppd_values *b)
 
 bool find_paper(ppd_file_t *ppd, const char *name, paper *found)
 {
-	return ppd != nullptr && take(ppdPageSize(ppd, name), found);
+	return ppd != nullptr && measured_paper(ppdPageSize(ppd, name), found);
 }
