@@ -12,6 +12,14 @@ int compose_record(char record[buffer_size], page_extent extent,
     double vertical_dots, const char *tool_command, const char *input_path,
     const char *output_path);
 
+// Composes pstops' page layout for pages that repeat every count pages,
+// the page i of each round shifted by shifts[i] in inches rightwards and
+// upwards: "1:0@1.0(Xin,Yin)" for one, the record's own form. Returns its
+// length, or -1 (leaving layout empty) when it would not fit in
+// buffer_size - 1 bytes.
+int compose_layout(char layout[buffer_size], const double shifts[][2],
+    int count);
+
 enum record_form { copy_form, pstops_form };
 
 // A record as morvane prints it, split into its parts, which point into

@@ -3,6 +3,7 @@
 #include "calibration.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "dots.h"
@@ -126,4 +127,18 @@ bool dots_fit(const calibration *c, const paper &p)
 long neutral_dots(float length)
 {
 	return lround(dots_per_inch * ((double)length / 72 - vertical_margin));
+}
+
+void take_neutral(calibration *c)
+{
+	// The value moves with the paper, so any reference serves.
+	const float reference = 792;
+	c->has_dots = true;
+	c->has_reference = true;
+	c->reference = reference;
+	c->own_count = 0;
+	c->value.dots = dots_per_inch * ((double)reference / 72 - vertical_margin);
+	// NOLINTNEXTLINE(cert-err33-c): a number fits.
+	snprintf(c->value.text, sizeof c->value.text, "%.17g", c->value.dots);
+	copy_text(c->value.source, sizeof c->value.source, "the neutral value");
 }

@@ -69,4 +69,8 @@ bool dots_fit(const calibration *c, const paper &p);
 // The value that leaves a page of a paper length points long where it is.
 long neutral_dots(float length);
 
+// Gives every paper the value that leaves its page where it is, for a
+// job whose image shifts apply where the queue has no value.
+void take_neutral(calibration *c);
+
 #endif

@@ -12,6 +12,7 @@
 #include "ppd.h"
 #include "run.h"
 #include "shift.h"
+#include "text.h"
 
 namespace {
 
@@ -138,9 +139,10 @@ bool start_shifts(filter_job *job)
 	return job->has_marked_shift;
 }
 
-bool shift_for_page(filter_job *job, const float size[2], double shift[2])
+bool shift_for_page(filter_job *job, const float size[2], sheet_side side,
+    double shift[2])
 {
-	const paper page = {.name = "", .width = size[0], .length = size[1]};
+	paper page = {.name = "", .width = size[0], .length = size[1]};
 	const paper_shift *known = nullptr;
 	if (job->has_marked_shift && same_paper(job->marked_shift.sheet, page))
 		known = &job->marked_shift;
@@ -154,6 +156,7 @@ bool shift_for_page(filter_job *job, const float size[2], double shift[2])
 		if (!sheet_paper(job->ppd.get(), size, &p) ||
 		    !run_morvane(job, p, &found))
 			return false;
+		copy_text(page.name, sizeof page.name, p.name);
 		found.sheet = page;
 		if (job->known < max_papers)
 			job->known++;
@@ -162,7 +165,8 @@ bool shift_for_page(filter_job *job, const float size[2], double shift[2])
 	}
 	shift[0] = known->shift[0];
 	shift[1] = known->shift[1];
-	return true;
+	return !job->q->shifts.given ||
+	    add_image_shift(&job->q->shifts, side, known->sheet, shift);
 }
 
 void count_written(const filter_job *job, long page)

@@ -8,6 +8,7 @@
 #define MORVANE_FILTER_JOB_H
 
 #include "folder.h"
+#include "image_shift.h"
 #include "paper.h"
 #include "ppd.h"
 #include "queue.h"
@@ -79,10 +80,12 @@ bool open_input(const filter_job *job, int *fd);
 // Returns false after the error line.
 bool start_shifts(filter_job *job);
 
-// The shift for a page of size points as the sheet has it. Returns false
-// after the error line: the value puts the page off this paper, or
-// morvane failed.
-bool shift_for_page(filter_job *job, const float size[2], double shift[2]);
+// The shift for a page of size points as the sheet has it, on that side
+// of the sheet: morvane's record and the job's image shift for the side.
+// Returns false after the error line: the value or the image shift puts
+// the page off this paper, or morvane failed.
+bool shift_for_page(filter_job *job, const float size[2], sheet_side side,
+    double shift[2]);
 
 // Counts the page written in the page log, where the job's pages are the
 // filter's to count.

@@ -123,6 +123,35 @@ bool plain_queue_sends_size(ppd_file_t *ppd)
 	    (region == nullptr && own_filters(ppd) > 0);
 }
 
+// The PPD options that print on both sides, whichever names the PPD uses.
+const char *const duplex_options[] = {"Duplex", "JCLDuplex", "EFDuplex",
+    "EFDuplexing", "KD03Duplex", "ARDuplex"};
+const char *const one_sided_choices[] = {"None", "False", "Off", "Simplex"};
+
+bool marked_two_sided(ppd_file_t *ppd)
+{
+	for (const char *name : duplex_options) {
+		ppd_choice_t *choice = ppdFindMarkedChoice(ppd, name);
+		if (choice == nullptr)
+			continue;
+		for (const char *one : one_sided_choices)
+			if (strcasecmp(choice->choice, one) == 0)
+				return false;
+		return true;
+	}
+	return false;
+}
+
+// The job's image shifts, from its options, which CUPS fills in from the
+// queue's defaults.
+bool read_shifts(const options_handle &options, image_shifts *shifts)
+{
+	const char *texts[image_shift_attributes];
+	for (int i = 0; i < image_shift_attributes; i++)
+		texts[i] = option(options, image_shift_names[i]);
+	return read_image_shifts(texts, shifts);
+}
+
 // The facts that do not depend on the job's paper, with every option
 // marked as CUPS's filters mark them: the defaults, and the job's options
 // over them.
@@ -135,6 +164,7 @@ void read_facts(const queue_source *source, const options_handle &options,
 	cupsMarkOptions(ppd, options.get_deleter().count, options.get());
 	q->plain_sends_size = plain_queue_sends_size(ppd);
 	q->manual_copies = ppd->manual_copies != 0;
+	q->two_sided = marked_two_sided(ppd);
 	ppd_chain_ends(ppd, source->final_type, q->chain_ends);
 	ppd_attr_t *back = ppdFindAttr(ppd, "cupsBackSide", nullptr);
 	// A value cut short is none that is known.
@@ -167,10 +197,13 @@ bool read_queue(const queue_source *source, queue *q, marked_paper *job)
 		asked = asked_size(options);
 	}
 	read_facts(source, options, q);
-	if ((size != nullptr && !take_size(ppd, size, asked, &job->value)) ||
+	if (!read_shifts(options, &q->shifts) ||
+	    (size != nullptr && !take_size(ppd, size, asked, &job->value)) ||
 	    !read_calibration(ppd, option(options, "morvane-vertical-dots"),
 	    &q->values))
 		return false;
+	if (!q->values.has_dots && q->shifts.given)
+		take_neutral(&q->values);
 	job->known = size != nullptr;
 	return true;
 }

@@ -9,6 +9,7 @@
 #include <cups/ppd.h>
 
 #include "calibration.h"
+#include "image_shift.h"
 #include "morvane.h"
 #include "paper.h"
 
@@ -21,6 +22,8 @@ struct queue {
 	char back_side[16];     // how the printer turns a sheet's back side,
 	                        // its *cupsBackSide, or empty
 	bool manual_copies;     // the printer makes no copies itself
+	bool two_sided;         // the job's marked duplex prints both sides
+	image_shifts shifts;    // the job's image shifts
 	char chain_ends[buffer_size]; // the programs that may end the job's
 	                        // chain, to final_type
 };

@@ -8,6 +8,7 @@
 #include "log.h"
 #include "procsets.h"
 #include "queue.h"
+#include "record.h"
 
 namespace {
 
@@ -112,6 +113,35 @@ bool take_document_size(const postscript_job *j, const document *doc,
 	return take_named_size(j, last, plan);
 }
 
+// The job's image shifts on the record of the paper in effect: the shift
+// of the fronts, and where the back sides' differs, a layout of two pages
+// that gives each side its own. pstops then makes the document's pages
+// even with a blank back side, so that each document starts on a front,
+// as the next document would on the printer.
+bool shift_sides(const postscript_job *j, document_plan *plan)
+{
+	const queue *q = j->job->q;
+	plan->sided = false;
+	const double *record = plan->record.shift;
+	double sides[2][2] = {{record[0], record[1]}, {record[0], record[1]}};
+	if (!q->shifts.given)
+		return true;
+	if (!add_image_shift(&q->shifts, side_front, plan->in_effect, sides[0]) ||
+	    (q->two_sided && !add_image_shift(&q->shifts, side_back,
+	    plan->in_effect, sides[1])))
+		return false;
+	plan->front[0] = sides[0][0];
+	plan->front[1] = sides[0][1];
+	plan->sided = q->two_sided &&
+	    (sides[0][0] != sides[1][0] || sides[0][1] != sides[1][1]);
+	if (compose_layout(plan->layout, sides, plan->sided ? 2 : 1) < 0)
+		return report_error("the layout of the sides does not fit in a "
+		    "buffer");
+	plan->record.argv[3] = plan->layout;
+	debug("image shifts: %s", plan->layout);
+	return true;
+}
+
 // The table of shifts for the page sizes that a page may ask for: the
 // paper in effect, with its record, and those that the document's code
 // names, each with a record of its own, checked as the job's is.
@@ -124,6 +154,11 @@ bool shift_table(const postscript_job *j, const document *doc,
 	if (plan->own_sizes && !own_page_sizes(j->copy.data, doc, &sizes))
 		return report_error("the job asks for more than %d page sizes",
 		    max_page_sizes);
+	// The table has one shift for each size, and a page does not know
+	// which side it is on.
+	if (plan->sided && sizes.count > 1)
+		return report_error("the job's pages ask for page sizes of their "
+		    "own, which cannot be shifted apart on the two sides");
 	shift_rows rows = {.text = plan->shifts, .used = 0};
 	begin_shifts(&rows);
 	for (int i = 0; i < sizes.count; i++) {
@@ -135,6 +170,13 @@ bool shift_table(const postscript_job *j, const document *doc,
 		if (i > 0 && (!sheet_fits(nullptr, other, other.name) ||
 		    !shift_record(j->job, &other, what, &own)))
 			return false;
+		if (i == 0 && j->job->q->shifts.given) {
+			own.shift[0] = plan->front[0];
+			own.shift[1] = plan->front[1];
+		} else if (j->job->q->shifts.given && !add_image_shift(
+		    &j->job->q->shifts, side_front, other, own.shift)) {
+			return false;
+		}
 		add_shift(&rows, sizes.size[i], own.shift);
 	}
 	return end_shifts(&rows) || report_error("the job's page sizes do not "
@@ -150,5 +192,6 @@ bool plan_document(const postscript_job *j, const document *doc,
 	drop_block(j, doc, plan);
 	plan->in_effect = j->job->marked.value;
 	plan->record = j->record;
-	return take_document_size(j, doc, plan) && shift_table(j, doc, plan);
+	return take_document_size(j, doc, plan) &&
+	    shift_sides(j, plan) && shift_table(j, doc, plan);
 }

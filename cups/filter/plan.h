@@ -13,15 +13,20 @@ struct document_plan {
 	bool drops;               // a block of CUPS's size code does not go
 	int dropped;              // to the printer: this one
 	paper in_effect;          // the paper in effect for it
-	command_record record;    // morvane's record for that paper
+	command_record record;    // morvane's record for that paper, its
+	                          // layout the sides' where they differ
+	bool sided;               // its sides are shifted apart
+	double front[2];          // the shift of its fronts, in inches
+	char layout[buffer_size]; // the layout of the sides, where sided
 	char shifts[buffer_size]; // the procedure set of the shifts for the
 	                          // sizes that its pages may ask for
 };
 
 // Plans the document: which block of size code is dropped, which paper is
-// in effect, morvane's record for it, and the shifts for the sizes that
-// its pages ask for. It writes no output and changes neither the job nor
-// its copy. Returns false after the error line, or on a cancel.
+// in effect, morvane's record for it with the job's image shifts, and the
+// shifts for the sizes that its pages ask for. It writes no output and
+// changes neither the job nor its copy. Returns false after the error
+// line, or on a cancel.
 bool plan_document(const postscript_job *j, const document *doc,
     document_plan *plan);
 

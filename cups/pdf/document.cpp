@@ -151,7 +151,9 @@ bool move_page(qpdf_data q, int index, filter_job *job,
 		    report_error("page %d of the PDF has no /MediaBox of a paper",
 		    index + 1);
 	double shift[2], move[2];
-	if (!shift_for_page(job, size, shift))
+	sheet_side side = job->q->two_sided && index % 2 == 1 ? side_back :
+	    side_front;
+	if (!shift_for_page(job, size, side, shift))
 		return false;
 	page_move(&page, shift, move);
 	wrap_content(q, oh, &page, move, ends);

@@ -262,7 +262,7 @@ bool move_page(compressed_job *j, long page)
 	    (float)h.PageSize[0], h.cupsPageSize[1] > 0 ? h.cupsPageSize[1] :
 	    (float)h.PageSize[1]};
 	double shift[2];
-	if (!shift_for_page(j->job, size, shift))
+	if (!shift_for_page(j->job, size, side_of_page(&h, page), shift))
 		return false;
 	raster_move move = move_for_page(&h, j->back, page, shift);
 	debug("page %ld: moved %ld pixels rightwards and %ld lines downwards",

@@ -105,13 +105,18 @@ back_side read_back_side(const char *value)
 	return back_normal;
 }
 
+sheet_side side_of_page(const cups_page_header2_t *h, long page)
+{
+	return h->Duplex && page % 2 == 0 ? side_back : side_front;
+}
+
 raster_move move_for_page(const cups_page_header2_t *h, back_side back,
     long page, const double shift[2])
 {
 	// The renderer turns a back side as the printer will turn it back:
 	// across (x), along the feed (y), or both.
 	bool turned_x = false, turned_y = false;
-	if (h->Duplex && page % 2 == 0) {
+	if (side_of_page(h, page) == side_back) {
 		bool tumble = h->Tumble != 0;
 		turned_x = (back == back_flipped && tumble) ||
 		    (back == back_rotated && !tumble) ||

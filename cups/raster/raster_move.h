@@ -7,6 +7,8 @@
 
 #include <cups/raster.h>
 
+#include "image_shift.h"
+
 // How a page's lines are laid out: segments of units side by side, one
 // per color where the colors come in bands, else one; where the colors
 // come in planes, the page holds its lines once for each.
@@ -39,6 +41,10 @@ struct raster_move {
 	long columns;
 	long lines;
 };
+
+// The side of the sheet that the page number page (from 1) of a job
+// prints on.
+sheet_side side_of_page(const cups_page_header2_t *h, long page);
 
 // The move of the page number page (from 1) of a job, for a shift in
 // inches rightwards and upwards on the sheet. A back side that the

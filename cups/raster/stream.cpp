@@ -168,7 +168,7 @@ bool move_page(const raster_job *j, raster_ends *ends,
 		size[1] = (float)h->PageSize[1];
 	}
 	double shift[2];
-	if (!shift_for_page(j->job, size, shift))
+	if (!shift_for_page(j->job, size, side_of_page(h, page), shift))
 		return false;
 	raster_move move = move_for_page(h, j->back, page, shift);
 	debug("page %ld: moved %ld pixels rightwards and %ld lines downwards",
