@@ -17,6 +17,7 @@
 
 #include "calibration.h"
 #include "dots.h"
+#include "image_shift.h"
 #include "queue.h"
 #include "ppd.h"
 #include "shift.h"
@@ -195,6 +196,123 @@ TEST(dots_fit, refuses_the_range_ends_with_one_line)
 			EXPECT_NE(said.find("puts the page off the sheet for the page "
 			    "size A4, 842 points long: it must lie between -35.43 and "
 			    "6981.23"), std::string::npos) << said;
+		}
+	}
+}
+
+// The image shifts: a side's own attribute wins over the one for both
+// sides, on its axis only; text that is not a whole number fails with one
+// line that names it.
+TEST(read_image_shifts, takes_each_sides_own_over_both)
+{
+	const struct {
+		const char *what;
+		const char *texts[image_shift_attributes];
+		bool read;
+		long front[2];
+		long back[2];
+		const char *from; // the back's x and y attributes, or the error
+	} cases[] = {
+	    {"none", {}, true, {0, 0}, {0, 0}, " "},
+	    {"both sides", {"150", "-120"}, true, {150, -120}, {150, -120},
+		"x-image-shift y-image-shift"},
+	    {"the back's own y", {"150", "-120", nullptr, nullptr, nullptr,
+		"40"}, true, {150, -120}, {150, 40},
+		"x-image-shift y-side2-image-shift"},
+	    {"the front's own x, a zero", {"150", nullptr, "0"}, true, {0, 0},
+		{150, 0}, "x-image-shift "},
+	    {"the back's alone", {nullptr, nullptr, nullptr, nullptr, "+7",
+		"-2147483648"}, true, {0, 0}, {7, -2147483648L},
+		"x-side2-image-shift y-side2-image-shift"},
+	    {"a fraction", {"1.5"}, false, {}, {},
+		"x-image-shift=1.5 is not a whole number of hundredths of a "
+		"millimetre"},
+	    {"a blank", {nullptr, " 5"}, false, {}, {}, "y-image-shift= 5 is"},
+	    {"text after", {nullptr, nullptr, nullptr, nullptr, "5mm"}, false,
+		{}, {}, "x-side2-image-shift=5mm is"},
+	    {"empty", {nullptr, nullptr, nullptr, ""}, false, {}, {},
+		"y-side1-image-shift= is"},
+	    {"a sign alone", {"-"}, false, {}, {}, "x-image-shift=- is"},
+	    {"beyond IPP's integers", {nullptr, nullptr, nullptr, nullptr,
+		nullptr, "2147483648"}, false, {}, {}, "=2147483648 is"},
+	};
+	for (const auto &c : cases) {
+		image_shifts s = {};
+		testing::internal::CaptureStderr();
+		bool read = read_image_shifts(c.texts, &s);
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(read, c.read) << c.what;
+		EXPECT_EQ(said.empty(), c.read) << c.what << said;
+		if (!c.read) {
+			EXPECT_NE(said.find(c.from), std::string::npos) << said;
+			continue;
+		}
+		EXPECT_EQ(s.given, c.texts[0] != nullptr || c.texts[1] != nullptr ||
+		    c.texts[2] != nullptr || c.texts[5] != nullptr) << c.what;
+		EXPECT_EQ(s.side[side_front].x, c.front[0]) << c.what;
+		EXPECT_EQ(s.side[side_front].y, c.front[1]) << c.what;
+		EXPECT_EQ(s.side[side_back].x, c.back[0]) << c.what;
+		EXPECT_EQ(s.side[side_back].y, c.back[1]) << c.what;
+		const side_shift *b = &s.side[side_back];
+		std::string from = std::string(b->x_from ? b->x_from : "") + " " +
+		    (b->y_from ? b->y_from : "");
+		EXPECT_EQ(from, c.from) << c.what;
+	}
+}
+
+// A side's shift adds to the record's, x rightwards and y downwards; one
+// that leaves none of the image on the sheet fails with one line that
+// names the attribute, its value, the side and the range that fits.
+TEST(add_image_shift, adds_within_the_sheet_and_names_the_range)
+{
+	const paper a4 = named_paper("A4", 595, 842);
+	// A4 is 595/72 in wide: 20990.3 hundredths of a millimetre; the record
+	// moves the page 0.06 in (152.4) leftwards and 0.1 in (254) upwards.
+	const double record[2] = {-0.06, 0.1};
+	const struct {
+		const char *what;
+		const char *texts[image_shift_attributes];
+		sheet_side side;
+		bool fits;
+		double shift[2];   // in inches, where it fits
+		const char *error; // where it does not
+	} cases[] = {
+	    {"none", {}, side_front, true, {-0.06, 0.1}, ""},
+	    {"right and down", {"254", "508"}, side_front, true, {0.04, -0.1},
+		""},
+	    {"the back's own, on the front", {nullptr, nullptr, nullptr,
+		nullptr, "254", "508"}, side_front, true, {-0.06, 0.1}, ""},
+	    {"the back's own, on the back", {"1000", nullptr, nullptr, nullptr,
+		"-254", "-254"}, side_back, true, {-0.16, 0.2}, ""},
+	    {"the right end", {"21142"}, side_front, true,
+		{-0.06 + 21142 / 2540.0, 0.1}, ""},
+	    {"past the right end", {"21143"}, side_front, false, {},
+		"x-image-shift=21143 puts the front side's image off the sheet "
+		"of A4: from -20837 to 21142 hundredths of a millimetre fit"},
+	    {"past the left end", {"-20838"}, side_front, false, {},
+		"from -20837 to"},
+	    {"past the bottom", {nullptr, "29958"}, side_front, false, {},
+		"y-image-shift=29958 puts the front side's image off the sheet of "
+		"A4: from -29449 to 29957 hundredths"},
+	    {"the back's past the top", {nullptr, nullptr, nullptr, nullptr,
+		nullptr, "-29450"}, side_back, false, {},
+		"y-side2-image-shift=-29450 puts the back side's image off"},
+	};
+	for (const auto &c : cases) {
+		image_shifts s = {};
+		ASSERT_TRUE(read_image_shifts(c.texts, &s)) << c.what;
+		double shift[2] = {record[0], record[1]};
+		testing::internal::CaptureStderr();
+		bool fits = add_image_shift(&s, c.side, a4, shift);
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(fits, c.fits) << c.what << said;
+		if (c.fits) {
+			EXPECT_NEAR(shift[0], c.shift[0], 1e-12) << c.what;
+			EXPECT_NEAR(shift[1], c.shift[1], 1e-12) << c.what;
+			EXPECT_EQ(said, "") << c.what;
+		} else {
+			EXPECT_NE(said.find(c.error), std::string::npos) << said;
+			EXPECT_EQ(said.find("ERROR:"), said.rfind("ERROR:")) << said;
 		}
 	}
 }

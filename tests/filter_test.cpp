@@ -424,4 +424,103 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 	remove_folder(folder);
 }
 
+
+// The job's image shifts in a document's plan: on the record's shift, the
+// same on both sides in the record's own layout and table, and a layout of
+// two pages where a two-sided job shifts its sides apart.
+TEST(plan_document, gives_each_side_its_image_shift)
+{
+	char folder[folder_size];
+	ASSERT_TRUE(make_folder("morvane-test", folder));
+	char morvane[buffer_size], ppd[buffer_size];
+	ASSERT_TRUE(write_file(folder, "morvane", fake_morvane, 0755, morvane));
+	ASSERT_TRUE(write_file(folder, "given.ppd", "*PPD-Adobe: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+	    "*PageSize A4: \"a\"\n*CloseUI: *PageSize\n"
+	    "*PaperDimension A4: \"595 842\"\n", 0644, ppd));
+	const std::string plain = "%!PS-Adobe-3.0\n%%Page: 1 1\np\n%%EOF\n";
+	const std::string sized = "%!PS-Adobe-3.0\n%%Page: 1 1\n"
+	    "<</PageSize [300 400]>>setpagedevice\np\n%%EOF\n";
+	// The record: 0.595 in across, 3 in down (the stand-in's).
+	const struct {
+		const char *what;
+		const char *texts[image_shift_attributes];
+		bool two_sided;
+		const std::string &job;
+		const char *layout; // or the error line's words
+		bool sided;
+		const char *row;
+	} cases[] = {
+	    {"none", {}, true, plain, "1:0@1.0(0.595000in,3.000000in)", false,
+		"[595 842 42.840000 216.000000]"},
+	    {"both sides, one-sided", {"254", "-508"}, false, plain,
+		"1:0@1.0(0.695000in,3.200000in)", false,
+		"[595 842 50.040000 230.400000]"},
+	    {"both sides, two-sided", {"254", "-508"}, true, plain,
+		"1:0@1.0(0.695000in,3.200000in)", false,
+		"[595 842 50.040000 230.400000]"},
+	    {"the back's own, one-sided", {nullptr, nullptr, nullptr, nullptr,
+		"254", "254"}, false, plain, "1:0@1.0(0.595000in,3.000000in)",
+		false, "[595 842 42.840000 216.000000]"},
+	    {"the back's own, two-sided", {"-254", nullptr, nullptr, nullptr,
+		"254", "254"}, true, plain, "2:0@1.0(0.495000in,3.000000in),"
+		"1@1.0(0.695000in,2.900000in)", true,
+		"[595 842 35.640000 216.000000]"},
+	    {"the back's own, a page's own size", {nullptr, nullptr, nullptr,
+		nullptr, nullptr, "254"}, true, sized,
+		"cannot be shifted apart on the two sides", false, nullptr},
+	    {"the back's off the sheet", {nullptr, nullptr, nullptr, nullptr,
+		"-22502"}, true, plain, "x-side2-image-shift=-22502 puts the back "
+		"side's image off the sheet of A4: from -22501 to 19478", false,
+		nullptr},
+	};
+	char job_id[] = "1", user[] = "user", title[] = "title", copies[] = "1",
+	    options[] = "", name[] = "morvane-filter";
+	char *const args[] = {name, job_id, user, title, copies, options,
+	    nullptr};
+	for (const auto &c : cases) {
+		queue q = marked_queue(false, false);
+		q.two_sided = c.two_sided;
+		ASSERT_TRUE(read_image_shifts(c.texts, &q.shifts)) << c.what;
+		filter_job fj = {.program = "morvane-filter", .args = args,
+		    .file = nullptr, .env = {.ppd = ppd, .morvane = morvane,
+		    .psutils_pstops = "/usr/bin/pstops", .cups_serverbin = "",
+		    .final_type = "", .content_type = ""}, .folder = "",
+		    .ppd = ppd_at(ppd), .q = &q,
+		    .marked = {.known = true, .value = named_paper("A4", 595, 842)},
+		    .page_copies = 0, .has_marked_shift = false,
+		    .marked_shift = {}, .known = 0, .papers = {}};
+		ASSERT_TRUE(fj.ppd);
+		copy_text(fj.folder, sizeof fj.folder, folder);
+		char record[buffer_size] = "PSCOMMAND=/usr/bin/pstops\n"
+		    "CMDARGV=-w595 -h842 1:0@1.0(0.595000in,3.000000in) in.ps "
+		    "out.ps\n";
+		postscript_job j = {.job = &fj, .copy = {.fd = -1,
+		    .data = c.job.data(), .size = (off_t)c.job.size()},
+		    .record = {}, .counts_pages = false};
+		ASSERT_EQ(accept_record(record, "/usr/bin/pstops", j.record.argv),
+		    pstops_record);
+		j.record.kind = pstops_record;
+		j.record.shift[0] = 0.595;
+		j.record.shift[1] = 3;
+		document doc;
+		ASSERT_EQ(next_document(c.job.data(), c.job.size(), 0, &doc),
+		    scan_document) << c.what;
+		document_plan plan;
+		testing::internal::CaptureStderr();
+		bool planned = plan_document(&j, &doc, &plan);
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(planned, c.row != nullptr) << c.what << said;
+		if (c.row == nullptr) {
+			EXPECT_NE(said.find(c.layout), std::string::npos) << said;
+			continue;
+		}
+		EXPECT_STREQ(plan.record.argv[3], c.layout) << c.what;
+		EXPECT_EQ(plan.sided, c.sided) << c.what;
+		std::string shifts = plan.shifts;
+		EXPECT_NE(shifts.find(std::string("MorvanePageSizes[") + c.row +
+		    "]put"), std::string::npos) << c.what << shifts;
+	}
+	remove_folder(folder);
+}
 }

@@ -60,6 +60,32 @@ TEST(compose_record, formats_both_forms)
 	}
 }
 
+// pstops' layout: the record's own for one page, and a page of its own
+// for each side of a sheet; one that does not fit is refused whole.
+TEST(compose_layout, gives_each_page_of_a_round_its_shift)
+{
+	const double shifts[2][2] = {{-0.06, 0.000332}, {0.136850, -0.078408}};
+	const double many[40][2] = {};
+	const struct {
+		const char *name;
+		const double (*shifts)[2];
+		int count;
+		const char *layout; // empty: refused
+	} cases[] = {
+		{"one page", shifts, 1, "1:0@1.0(-0.060000in,0.000332in)"},
+		{"front and back", shifts, 2, "2:0@1.0(-0.060000in,0.000332in),"
+		    "1@1.0(0.136850in,-0.078408in)"},
+		{"more than fit", many, 40, ""},
+	};
+	for (const auto &c : cases) {
+		char layout[buffer_size];
+		int length = compose_layout(layout, c.shifts, c.count);
+		EXPECT_STREQ(layout, c.layout) << c.name;
+		EXPECT_EQ(length, c.layout[0] ? (int)strlen(c.layout) : -1)
+		    << c.name;
+	}
+}
+
 // The copy record is 25 characters plus the lengths of its two file names.
 TEST(compose_record, refuses_records_that_do_not_fit)
 {
