@@ -28,7 +28,10 @@
 #        three filters, built with -DMORVANE_CUPS=ON; the old build's
 #        morvane-setup makes the PPDs). KEEP=1 in the environment keeps the
 #        folder of the jobs, outputs and callgrind files, for
-#        callgrind_annotate.
+#        callgrind_annotate. NEW_OPTIONS in the environment gives the new
+#        build's jobs those options (image shifts, say) and the old build's
+#        none: the table then gives the cost of the options, and the
+#        outputs, which differ, are not compared.
 set -eu
 [ $# -eq 2 ] || { echo "usage: $0 OLD_BUILD NEW_BUILD" >&2; exit 2; }
 old=$(cd "$1" && pwd)
@@ -87,15 +90,15 @@ printer_ppd image/urf "$tmp/urf.ppd"
 # standard error. The filter's process ID is its own: a wrapper that
 # valgrind is runs the filter in its own process.
 run() {
-	build=$old
-	[ "$1" != new ] || build=$new
+	build=$old options=
+	[ "$1" != new ] || build=$new options=${NEW_OPTIONS:-}
 	out=$tmp/$2.$1
 	mkdir -p "$out.tmp"
 	program=$build/$3 ppd=$4 input=$5 type=${6#-}
 	shift 6
 	env PPD="$ppd" MORVANE="$build/morvane" TMPDIR="$out.tmp" \
 	    ${type:+FINAL_CONTENT_TYPE="$type" CONTENT_TYPE="$type"} \
-	    "$@" "$program" 1 user title 1 '' <"$input" >"$out.out" 2>"$out.err" &
+	    "$@" "$program" 1 user title 1 "$options" <"$input" >"$out.out" 2>"$out.err" &
 	pid=$!
 	status=0
 	wait "$pid" || status=$?
@@ -149,6 +152,11 @@ printf '%-23s %12s %12s %8s  %s\n' job old new new/old output
 while IFS='|' read -r name program ppd input type; do
 	o=$(count old "$name" "$program" "$ppd" "$input" "$type")
 	n=$(count new "$name" "$program" "$ppd" "$input" "$type")
+	if [ -n "${NEW_OPTIONS:-}" ]; then
+		awk -v j="$name" -v o="$o" -v n="$n" 'BEGIN {
+			printf "%-23s %12d %12d %8.4f  with the options\n", j, o, n, n / o }'
+		continue
+	fi
 	output=$(same "$name" "$program" "$ppd" "$input" "$type") || differ=1
 	for side in old new; do
 		sed "s|$tmp/$name.$side|TMP|g" "$tmp/$name.$side.err" >"$tmp/$name.$side.said"

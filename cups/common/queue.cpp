@@ -164,7 +164,6 @@ void read_facts(const queue_source *source, const options_handle &options,
 	cupsMarkOptions(ppd, options.get_deleter().count, options.get());
 	q->plain_sends_size = plain_queue_sends_size(ppd);
 	q->manual_copies = ppd->manual_copies != 0;
-	q->two_sided = marked_two_sided(ppd);
 	ppd_chain_ends(ppd, source->final_type, q->chain_ends);
 	ppd_attr_t *back = ppdFindAttr(ppd, "cupsBackSide", nullptr);
 	// A value cut short is none that is known.
@@ -197,7 +196,11 @@ bool read_queue(const queue_source *source, queue *q, marked_paper *job)
 		asked = asked_size(options);
 	}
 	read_facts(source, options, q);
-	if (!read_shifts(options, &q->shifts) ||
+	// Only a job with image shifts asks which side a page is on.
+	if (!read_shifts(options, &q->shifts))
+		return false;
+	q->two_sided = q->shifts.given && marked_two_sided(ppd);
+	if (
 	    (size != nullptr && !take_size(ppd, size, asked, &job->value)) ||
 	    !read_calibration(ppd, option(options, "morvane-vertical-dots"),
 	    &q->values))
