@@ -175,6 +175,9 @@ error-in-a-shared-log - morvane-vertical-dots=34x $job shared the job's option m
 dots-off-the-sheet - morvane-vertical-dots=34730 $job file the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "34730" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
 dots-above-the-sheet PPD=$tmp/shapes.ppd PageSize=Custom.300x400\040morvane-vertical-dots=5200 $job file the job's option morvane-vertical-dots (or the queue's morvane-vertical-dots-default) "5200" puts the page off the sheet for the page size Custom, 400 points long: it must lie between 1806.23 and 5139.57
 dots-below-the-sheet PPD=$tmp/low.ppd - $job file the PPD's *MorvaneVerticalDots "-40" puts the page off the sheet for the page size A4, 842 points long: it must lie between -35.43 and 6981.23
+image-shift-not-whole - x-image-shift=1.5 $job file x-image-shift=1.5 is not a whole number of hundredths of a millimetre
+image-shift-off-the-sheet - y-image-shift=29705 $job file y-image-shift=29705 puts the front side's image off the sheet of A4: from -29703 to 29704 hundredths of a millimetre fit
+image-shift-of-the-back-one-sided - y-side2-image-shift=99999 $job file ok A4 A4
 size-too-large PPD=$tmp/huge.ppd - $job file the page size A4, 1.00000002e+30 by 842 points, is not one that a sheet can have: each side must be more than 0 and at most 14400 points
 custom-size-outside PPD=$tmp/shapes.ppd PageSize=Custom.2000x400 $job file the custom page size Custom.2000x400, 2000 by 400 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
 custom-size-unreadable PPD=$tmp/shapes.ppd PageSize=Custom.abc $job file the custom page size Custom.abc, 0 by 0 points, is outside the PPD's custom sizes, 72 to 864 by 72 to 1296 points
