@@ -23,13 +23,17 @@ static double widen(float value)
 	return to_double(from_float(value));
 }
 
+// A page of pstops' layout: its number in the round, and its shift. The
+// record's layout is a round of one page.
+#define LAYOUT_PAGE "%d@1.0(%fin,%fin)"
+
 int compose_layout(char layout[buffer_size], const double shifts[][2],
     int count)
 {
 	int length = snprintf(layout, buffer_size, "%d:", count);
 	for (int i = 0; i < count && length >= 0 && length < buffer_size; i++)
 		length += snprintf(layout + length, buffer_size - length,
-		    "%s%d@1.0(%fin,%fin)", i > 0 ? "," : "", i, shifts[i][0],
+		    i > 0 ? "," LAYOUT_PAGE : LAYOUT_PAGE, i, shifts[i][0],
 		    shifts[i][1]);
 	if (length < 0 || length >= buffer_size) {
 		layout[0] = '\0';
@@ -43,20 +47,17 @@ int compose_record(char record[buffer_size], page_extent extent,
     const char *output_path)
 {
 	int length;
-	char layout[buffer_size];
-	const double shift[1][2] = {{horizontal_offset,
-	    vertical_offset(extent.height, vertical_dots)}};
 
 	if (extent.width == 0 && extent.height == 0)
 		length = snprintf(record, buffer_size,
 		    "PSCOMMAND=cp\nCMDARGV=-f %s %s", input_path, output_path);
-	else if (compose_layout(layout, shift, 1) < 0)
-		length = -1;
 	else
 		length = snprintf(record, buffer_size,
-		    "PSCOMMAND=%s\nCMDARGV=-w%f -h%f %s %s %s",
-		    tool_command, widen(extent.width), widen(extent.height),
-		    layout, input_path, output_path);
+		    "PSCOMMAND=%s\nCMDARGV=-w%f -h%f 1:" LAYOUT_PAGE " %s %s",
+		    tool_command, widen(extent.width), widen(extent.height), 0,
+		    horizontal_offset,
+		    vertical_offset(extent.height, vertical_dots), input_path,
+		    output_path);
 	// A cut record would name the wrong file: refuse it whole.
 	if (length < 0 || length >= buffer_size) {
 		record[0] = '\0';
