@@ -53,8 +53,8 @@ no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such fi
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
 off-a-size|--ppd $sample 6500|the vertical dots "6500" put the page off the sheet for the page size A5, 595 points long: on every paper of the PPD they must lie between 993.73 and 5952.07 (both bound by A5)
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE --no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE --no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|raw is a raw queue, with no PPD: its jobs reach the printer through no filter; lpadmin -p raw -m MODEL gives it one
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER

@@ -66,7 +66,7 @@ lpadmin -p kyo -R morvane-vertical-dots-default
 lpadmin -p kyo -P $tmp/c.ppd
 --remove kyo|0|kyo: its PPD has no lines of morvane's; the server no longer keeps its calibration, vertical dots 3480 measured on A4
 --check kyo|0|kyo: morvane-filter does not run
--h|0|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
+-h|0|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE --no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
 kyo 3480|0|kyo: morvane-filter now runs before foomatic-rip, with vertical dots 3480, measured on A4
 cupsreject kyo
 --calibrate kyo|1|morvane-setup: kyo does not accept jobs: cupsaccept kyo lets the calibration page in
