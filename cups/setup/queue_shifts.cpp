@@ -149,9 +149,10 @@ bool check_shifts(const char *queue, const queue_facts *facts)
 		some = some || facts->shifts[i][0] != '\0';
 	if (!some)
 		return true;
-	if (!facts->ppd || !facts_calibration(facts, &values))
-		return !facts->ppd ? report_error("cannot read the PPD of %s", queue) :
-		    false;
+	if (!facts->ppd)
+		return report_error("cannot read the PPD of %s", queue);
+	if (!facts_calibration(facts, &values))
+		return false;
 	show_shifts(queue, facts);
 	for (int i = 0; i < shift_count; i++) {
 		const char *text = facts->shifts[i];
