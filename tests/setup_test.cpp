@@ -2,7 +2,8 @@
 // morvane-setup: its reading and writing of a PPD (the shape its filter
 // lines give it, and the lines it puts in, takes out and puts back), the
 // values that keep the page on every paper of a PPD and which papers bound
-// them, and the calibration page on every paper.
+// them, the calibration page on every paper, and the image shifts that it
+// sets on a queue.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,8 @@
 #include "dots.h"
 #include "ppd.h"
 #include "request.h"
+#include "shift.h"
+#include "shifts.h"
 #include "sizes.h"
 
 namespace {
@@ -642,11 +645,14 @@ std::string request_of(const std::vector<std::string> &arguments)
 	if (!read_request((int)copies.size(), argv.data(), &r))
 		return "refused";
 	const char *const commands[] = {"none", "help", "version", "ppd", "show",
-	    "set", "calibrate", "check", "remove", "restore", "suspend"};
+	    "set", "calibrate", "check", "remove", "restore", "suspend", "shift",
+	    "no-shift"};
 	std::string said = commands[r.command];
-	const char *const labels[] = {" file=", " queue=", " dots=", " size="};
-	const char *const operands[] = {r.file, r.queue, r.dots, r.size};
-	for (int i = 0; i < 4; i++)
+	const char *const labels[] = {" file=", " queue=", " dots=", " size=",
+	    " shift=", " mm="};
+	const char *const operands[] = {r.file, r.queue, r.dots, r.size, r.shift,
+	    r.mm};
+	for (int i = 0; i < 6; i++)
 		if (operands[i] != nullptr)
 			said += labels[i] + std::string(operands[i]);
 	return said + (r.neutral ? " neutral" : "");
@@ -730,6 +736,37 @@ TEST(read_request, takes_the_forms_of_the_usage_line_and_refuses_others)
 	    {{"--", "office"}, "refused"},
 	    {{"--help", "extra"}, "refused"},
 	    {{"--version", "--media", "A4"}, "refused"},
+	    // --shift NAME MM and --no-shift NAME follow QUEUE alone; MM is
+	    // taken as it is, as DOTS is, and NAME too.
+	    {{"office", "--shift", "x-front", "1.5"},
+	        "shift queue=office shift=x-front mm=1.5"},
+	    {{"office", "--shift", "y-back", "-0.25"},
+	        "shift queue=office shift=y-back mm=-0.25"},
+	    {{"office", "--shift", "x", "--neutral"},
+	        "shift queue=office shift=x mm=--neutral"},
+	    {{"office", "--shift", "z", "1"}, "shift queue=office shift=z mm=1"},
+	    {{"office", "--no-shift", "y-front"},
+	        "no-shift queue=office shift=y-front"},
+	    {{"office", "--no-shift", "-x"}, "no-shift queue=office shift=-x"},
+	    {{"office", "--shift", "x"}, "refused"},
+	    {{"office", "--shift"}, "refused"},
+	    {{"office", "--no-shift"}, "refused"},
+	    {{"office", "--shift", "x", "1", "extra"}, "refused"},
+	    {{"office", "--no-shift", "x", "1"}, "refused"},
+	    {{"office", "--shift", "x", "1", "--media", "A4"}, "refused"},
+	    {{"office", "--shift", "x", "--media", "A4"}, "refused"},
+	    {{"office", "--no-shift", "x", "--media", "A4"}, "refused"},
+	    {{"office", "3479", "--shift", "x", "1"}, "refused"},
+	    {{"office", "--neutral", "--shift", "x", "1"}, "refused"},
+	    {{"office", "--shift", "x", "1", "--shift", "y-front", "1"},
+	        "refused"},
+	    {{"office", "--shift", "x", "1", "--no-shift", "x"}, "refused"},
+	    {{"office", "--shift=x", "1"}, "refused"},
+	    {{"office", "--shi", "x", "1"}, "refused"},
+	    {{"--shift", "x", "1"}, "refused"},
+	    {{"--shift", "x", "1", "office"}, "refused"},
+	    {{"--check", "office", "--shift", "x", "1"}, "refused"},
+	    {{"--remove", "office", "--no-shift", "x"}, "refused"},
 	    // Refused in the middle of "-hh": the next reading starts afresh.
 	    {{"-hh"}, "refused"},
 	    {{"-h"}, "help"},
@@ -740,6 +777,240 @@ TEST(read_request, takes_the_forms_of_the_usage_line_and_refuses_others)
 			row += " " + argument;
 		EXPECT_EQ(request_of(c.arguments), c.request) << row;
 	}
+}
+
+// Millimetres as a person types them, to the hundredths that the queue's
+// default holds: at most two decimals, a sign allowed, nothing else.
+TEST(read_millimetres, takes_at_most_two_decimals)
+{
+	const struct {
+		const char *text;
+		bool read;
+		long hundredths;
+	} cases[] = {
+		{"1.5", true, 150}, {"-0.25", true, -25}, {"0", true, 0},
+		{"-0", true, 0}, {"+2", true, 200}, {"12.05", true, 1205},
+		{".5", true, 50}, {"-.05", true, -5}, {"007.10", true, 710},
+		{"21474836.47", true, 2147483647},
+		{"-21474836.47", true, -2147483647},
+		{"21474836.48", false, 0}, {"99999999999999999999", false, 0},
+		{"1.555", false, 0}, {"1.", false, 0}, {".", false, 0},
+		{"", false, 0}, {"-", false, 0}, {"1,5", false, 0},
+		{"1.5mm", false, 0}, {" 1.5", false, 0}, {"1.5 ", false, 0},
+		{"1e2", false, 0}, {"0x10", false, 0}, {"1.2.3", false, 0},
+		{"--1", false, 0}, {"+-1", false, 0}, {"1.-5", false, 0},
+	};
+	for (const auto &c : cases) {
+		long hundredths = -1;
+		EXPECT_EQ(read_millimetres(c.text, &hundredths), c.read) << c.text;
+		if (c.read) {
+			EXPECT_EQ(hundredths, c.hundredths) << c.text;
+		}
+	}
+}
+
+// The millimetres said back: the shortest text that reads as the same
+// hundredths.
+TEST(format_millimetres, writes_what_read_millimetres_reads_back)
+{
+	const struct {
+		long hundredths;
+		const char *text;
+	} cases[] = {
+		{150, "1.5"}, {-25, "-0.25"}, {0, "0"}, {100, "1"}, {-5, "-0.05"},
+		{1205, "12.05"}, {-14664, "-146.64"}, {2147483647, "21474836.47"},
+	};
+	for (const auto &c : cases) {
+		char text[mm_text_size];
+		format_millimetres(c.hundredths, text);
+		EXPECT_STREQ(text, c.text) << c.hundredths;
+		long again = 0;
+		EXPECT_TRUE(read_millimetres(text, &again)) << text;
+		EXPECT_EQ(again, c.hundredths) << text;
+	}
+}
+
+// The shift typed and its millimetres: refused with one line that names
+// what is wrong, else the default's index and the hundredths.
+TEST(shift_to_set, names_the_default_and_refuses_with_one_line)
+{
+	const struct {
+		const char *typed;
+		const char *mm;
+		const char *option;  // null: refused with the line said
+		long hundredths;
+		const char *said;
+	} cases[] = {
+		{"x", "1.5", "x-image-shift-default", 150, ""},
+		{"x-front", "-0.25", "x-side1-image-shift-default", -25, ""},
+		{"y-front", "0", "y-side1-image-shift-default", 0, ""},
+		{"x-back", "3", "x-side2-image-shift-default", 300, ""},
+		{"y-back", "-12.5", "y-side2-image-shift-default", -1250, ""},
+		{"y", "1", nullptr, 0, "there is no shift \"y\": NAME is x, "
+		    "x-front, y-front, x-back or y-back"},
+		{"x-side1", "1", nullptr, 0, "there is no shift \"x-side1\": NAME is "
+		    "x, x-front, y-front, x-back or y-back"},
+		{"X", "1", nullptr, 0, "there is no shift \"X\": NAME is x, "
+		    "x-front, y-front, x-back or y-back"},
+		{"x-front", "1.555", nullptr, 0, "the shift x-front \"1.555\" is not "
+		    "millimetres with at most two decimals, such as 1.5 or -0.25"},
+		{"y-back", "--neutral", nullptr, 0, "the shift y-back \"--neutral\" "
+		    "is not millimetres with at most two decimals, such as 1.5 or "
+		    "-0.25"},
+	};
+	for (const auto &c : cases) {
+		int index = -1;
+		long hundredths = -1;
+		testing::internal::CaptureStderr();
+		bool ok = shift_to_set(c.typed, c.mm, &index, &hundredths);
+		std::string said = testing::internal::GetCapturedStderr();
+		EXPECT_EQ(ok, c.option != nullptr) << c.typed << " " << c.mm;
+		if (c.option != nullptr) {
+			ASSERT_GE(index, 0);
+			EXPECT_STREQ(shift_names[index].option, c.option);
+			EXPECT_EQ(hundredths, c.hundredths);
+			EXPECT_EQ(said, "");
+		} else {
+			EXPECT_EQ(said, "\nERROR: morvane-filter: " + std::string(c.said) +
+			    "\n");
+		}
+	}
+}
+
+// Each default that morvane-setup sets is the one whose name, without
+// "-default", the filters read, on the axis of its name.
+TEST(shift_names, are_defaults_of_the_filters_attributes)
+{
+	for (const shift_name &name : shift_names) {
+		std::string attribute = name.option;
+		ASSERT_GT(attribute.size(), 8U);
+		EXPECT_EQ(attribute.substr(attribute.size() - 8), "-default");
+		attribute.resize(attribute.size() - 8);
+		int found = 0;
+		for (const char *read : image_shift_names)
+			found += attribute == read;
+		EXPECT_EQ(found, 1) << attribute;
+		EXPECT_EQ(attribute[0], name.axis == 0 ? 'x' : 'y') << attribute;
+		EXPECT_EQ(name.typed[0], attribute[0]) << name.typed;
+	}
+}
+
+// The note of the defaults that morvane-setup set: each once, in one
+// order, and nothing that is no shift's.
+TEST(change_note, adds_and_takes_out_one_name)
+{
+	const struct {
+		const char *note;
+		const char *option;
+		bool add;
+		const char *changed;
+	} cases[] = {
+		{"", "x-image-shift-default", true, "x-image-shift-default"},
+		{"", "x-image-shift-default", false, ""},
+		{"x-image-shift-default", "x-image-shift-default", true,
+		    "x-image-shift-default"},
+		{"x-image-shift-default", "x-image-shift-default", false, ""},
+		{"y-side2-image-shift-default", "x-side1-image-shift-default", true,
+		    "x-side1-image-shift-default,y-side2-image-shift-default"},
+		{"x-side1-image-shift-default,y-side2-image-shift-default",
+		    "x-side1-image-shift-default", false,
+		    "y-side2-image-shift-default"},
+		{"media-default,x-image-shift", "y-side1-image-shift-default", true,
+		    "y-side1-image-shift-default"},
+		{"x-image-shift-defaultx", "x-side2-image-shift-default", true,
+		    "x-side2-image-shift-default"},
+	};
+	for (const auto &c : cases) {
+		char changed[buffer_size];
+		change_note(c.note, c.option, c.add, changed);
+		EXPECT_STREQ(changed, c.changed) << c.note << " " << c.option;
+		EXPECT_EQ(note_names(changed, c.option), c.add) << changed;
+	}
+}
+
+// The record's shift for a paper, without morvane: -0.06 inch across, and
+// up by what the queue's vertical dots in effect for the paper give it:
+// none with the neutral value (a queue without them), an inch for 300
+// dots more, on every paper, the value measured on A4.
+TEST(record_shift, gives_each_paper_the_calibrated_shift)
+{
+	char path[32];
+	ASSERT_TRUE(write_ppd(path, "A4 595 842 Letter 612 792 A5 420 595",
+	    true));
+	ppd_handle ppd = ppd_at(path);
+	const struct {
+		const char *dots;  // the queue's default, or null
+		double up;         // inches
+	} cases[] = {{nullptr, 0}, {"3473", 0}, {"3773", 1}, {"3173", -1}};
+	for (const auto &c : cases) {
+		calibration values;
+		ASSERT_TRUE(queue_calibration(ppd.get(), c.dots, &values));
+		for (const char *name : {"A4", "Letter", "A5"}) {
+			paper p;
+			ASSERT_TRUE(find_paper(ppd.get(), name, &p));
+			double shift[2];
+			ASSERT_TRUE(record_shift(&values, p, shift));
+			EXPECT_EQ(shift[0], -0.06) << name;
+			// 3473 is the neutral value of A4, 3472.8 dots, rounded.
+			EXPECT_NEAR(shift[1], c.up, 0.001) << name << " " <<
+			    (c.dots != nullptr ? c.dots : "none");
+		}
+	}
+	unlink(path);
+}
+
+// The range that keeps the image on every paper: the narrowest paper's
+// across, the shortest's down, with the record's shift; a value at an end
+// fits, one beyond it is refused with one line that names that paper and
+// the range in millimetres.
+TEST(shift_fits_papers, refuses_a_value_off_a_paper_with_the_range)
+{
+	char path[32];
+	ASSERT_TRUE(write_ppd(path, "A4 595 842 Letter 612 792 A5 420 595",
+	    true));
+	ppd_handle ppd = ppd_at(path);
+	paper a5;
+	ASSERT_TRUE(find_paper(ppd.get(), "A5", &a5));
+	for (const char *dots : {static_cast<const char *>(nullptr), "3773"}) {
+		calibration values;
+		ASSERT_TRUE(queue_calibration(ppd.get(), dots, &values));
+		double record[2];
+		ASSERT_TRUE(record_shift(&values, a5, record));
+		for (int index : {0, 2}) {
+			int axis = shift_names[index].axis;
+			shift_bounds b;
+			ASSERT_TRUE(every_paper_shifts(ppd.get(), &values, axis, &b));
+			shift_range own = axis == 0 ? x_shift_range(a5, record[0]) :
+			    y_shift_range(a5, record[1]);
+			EXPECT_STREQ(b.low.name, "A5");
+			EXPECT_STREQ(b.high.name, "A5");
+			EXPECT_EQ(b.range.low, own.low);
+			EXPECT_EQ(b.range.high, own.high);
+			char low[mm_text_size], high[mm_text_size];
+			format_millimetres(b.range.low, low);
+			format_millimetres(b.range.high, high);
+			const struct {
+				long value;
+				bool fits;
+			} cases[] = {{b.range.low, true}, {b.range.high, true}, {0, true},
+			    {b.range.low - 1, false}, {b.range.high + 1, false}};
+			for (const auto &c : cases) {
+				testing::internal::CaptureStderr();
+				bool fits = shift_fits_papers(ppd.get(), &values, "office", index,
+				    c.value);
+				std::string said = testing::internal::GetCapturedStderr();
+				EXPECT_EQ(fits, c.fits) << c.value;
+				char mm[mm_text_size];
+				format_millimetres(c.value, mm);
+				EXPECT_EQ(said, c.fits ? std::string() :
+				    "\nERROR: morvane-filter: office: shift " +
+				    std::string(shift_names[index].typed) + " " + mm + " mm puts "
+				    "the image off the sheet of A5: from " + low + " to " + high +
+				    " mm fit every paper of the queue\n") << c.value;
+			}
+		}
+	}
+	unlink(path);
 }
 
 }

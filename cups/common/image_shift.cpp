@@ -17,7 +17,7 @@ const char *const image_shift_names[image_shift_attributes] = {
 constexpr double per_inch = 2540;
 
 // IPP's integers are 32 bits wide.
-static bool read_whole(const char *text, long *value)
+bool read_image_shift(const char *text, long *value)
 {
 	const char *digits = text + (*text == '-' || *text == '+');
 	if (*digits < '0' || *digits > '9')
@@ -38,7 +38,7 @@ bool read_image_shifts(const char *const texts[image_shift_attributes],
 	for (int i = 0; i < image_shift_attributes; i++) {
 		if (texts[i] == nullptr)
 			continue;
-		if (!read_whole(texts[i], &values[i]))
+		if (!read_image_shift(texts[i], &values[i]))
 			return report_error("%s=%s is not a whole number of "
 			    "hundredths of a millimetre", image_shift_names[i],
 			    texts[i]);

@@ -31,6 +31,10 @@ struct image_shifts {
 	side_shift side[2]; // by sheet_side
 };
 
+// Reads one attribute's text: a whole number, a sign allowed, that fits
+// IPP's 32-bit integers. Says nothing; returns false where it is not one.
+bool read_image_shift(const char *text, long *value);
+
 // Reads the attributes' texts (null: not given), in the order of
 // image_shift_names: a side's own attribute wins over the one for both.
 // A text is a whole number, a sign allowed. Returns false after the error

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -166,4 +167,24 @@ bool shift_record(const filter_job *job, const paper *p, const char *what,
 {
 	return paper_record(job, p, record) && (record->kind == pstops_record ||
 	    report_error("morvane printed no pstops record for %s", what));
+}
+
+bool record_shift(const calibration *c, const paper &p, double shift[2])
+{
+	char dots[buffer_size], record[buffer_size];
+	paper_dots(c, p, dots);
+	// morvane's own reading of its arguments and its record's.
+	int length = compose_record(record, page_extent{.width = p.width,
+	    .height = p.length}, strtod(dots, nullptr), "pstops", "in.ps",
+	    "out.ps");
+	if (length < 0 || length + 1 >= buffer_size)
+		return false;
+	record[length] = '\n';
+	record[length + 1] = '\0';
+	record_parts parts;
+	if (!read_record(record, &parts) || parts.form != pstops_form)
+		return false;
+	shift[0] = parts.shift[0];
+	shift[1] = parts.shift[1];
+	return true;
 }

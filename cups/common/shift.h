@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The shift for a paper: morvane run on the paper's size, and its record
 // read back, the one place where the filters write a page-size file or
-// read a record.
+// read a record; and the shift that the record gives a paper, for
+// morvane-setup, which runs no morvane.
 #ifndef MORVANE_SHIFT_H
 #define MORVANE_SHIFT_H
 
+#include "calibration.h"
 #include "morvane.h"
 #include "paper.h"
 
@@ -47,5 +49,10 @@ bool paper_record(const filter_job *job, const paper *p,
 // what names the paper for the error line.
 bool shift_record(const filter_job *job, const paper *p, const char *what,
     command_record *record);
+
+// The page's shift in inches, rightwards and upwards, in the record that
+// morvane prints for the paper with the calibration's vertical dots, as the
+// filters run it. Returns false where no record fits buffer_size.
+bool record_shift(const calibration *c, const paper &p, double shift[2]);
 
 #endif

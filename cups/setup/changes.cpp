@@ -10,6 +10,7 @@
 #include "dots.h"
 #include "kinds.h"
 #include "log.h"
+#include "queue_shifts.h"
 #include "server.h"
 #include "text.h"
 #include "values.h"
@@ -240,7 +241,10 @@ bool change_queue(const work *w, const queue_change *c)
 		return false;
 	if (queue_unusable(c->queue, &facts, why))
 		return report_error("%s", why);
-	return apply_change(http.get(), w, c, &facts);
+	// --remove takes the queue's image shifts out with morvane's lines.
+	return apply_change(http.get(), w, c, &facts) &&
+	    (c->dots != nullptr || c->neutral || c->keep ||
+	    forget_shifts(http.get(), c->queue, &facts));
 }
 
 bool show_queue(const work *w, const char *queue, const char *size)
@@ -254,8 +258,12 @@ bool show_queue(const work *w, const char *queue, const char *size)
 	ppd_file_t *ppd = facts.ppd.get();
 	if (lost_calibration(ppd, &dots, &kept))
 		return restore_queue(http.get(), w, queue, &kept, &facts);
-	if (size != nullptr && dots.runs_filter && dots.value[0] != '\0')
-		return show_paper(ppd, queue, &dots, size);
+	if (size != nullptr && dots.runs_filter && dots.value[0] != '\0') {
+		if (!show_paper(ppd, queue, &dots, size))
+			return false;
+		show_shifts(queue, &facts);
+		return true;
+	}
 	char start[buffer_size] = "";
 	if (dots.start.name[0] != '\0' && snprintf(start, sizeof start,
 	    "; morvane-setup %s --neutral sets %ld, which leaves the page where "
@@ -272,6 +280,7 @@ bool show_queue(const work *w, const char *queue, const char *size)
 	else
 		printf("%s: no vertical dots: its jobs pass unshifted%s\n", queue,
 		    start);
+	show_shifts(queue, &facts);
 	return true;
 }
 

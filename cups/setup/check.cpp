@@ -7,6 +7,7 @@
 
 #include "dots.h"
 #include "log.h"
+#include "queue_shifts.h"
 
 bool lost_calibration(ppd_file_t *ppd, const queue_dots *dots,
     ppd_values *kept)
@@ -77,18 +78,11 @@ bool values_fit(ppd_file_t *ppd, const char *queue, const queue_dots *dots)
 	return fits;
 }
 
-// Checks one queue. Returns false where it has lost its calibration or
-// has a value that fails its jobs.
-bool check_queue(http_t *http, const work *w, const char *queue)
+// Checks the vertical dots of a queue that morvane-setup can set up.
+// Returns false where it has lost its calibration or has a value that
+// fails its jobs.
+bool check_dots(const work *w, const char *queue, const queue_facts &facts)
 {
-	queue_facts facts;
-	char why[buffer_size];
-	if (!fetch_queue(http, w, queue, &facts))
-		return false;
-	if (queue_unusable(queue, &facts, why)) {
-		printf("%s\n", why);
-		return true;
-	}
 	queue_dots dots;
 	ppd_values kept;
 	if (!find_dots(w, &facts, &dots))
@@ -109,6 +103,22 @@ bool check_queue(http_t *http, const work *w, const char *queue)
 		return true;
 	}
 	return values_fit(facts.ppd.get(), queue, &dots);
+}
+
+// Checks one queue: its vertical dots, and then its image shifts. Returns
+// false where it has lost its calibration or has a value that fails its
+// jobs.
+bool check_queue(http_t *http, const work *w, const char *queue)
+{
+	queue_facts facts;
+	char why[buffer_size];
+	if (!fetch_queue(http, w, queue, &facts))
+		return false;
+	if (queue_unusable(queue, &facts, why)) {
+		printf("%s\n", why);
+		return true;
+	}
+	return check_dots(w, queue, facts) && check_shifts(queue, &facts);
 }
 
 }

@@ -12,8 +12,15 @@
 //   morvane-setup --calibrate QUEUE [--media SIZE]
 //                                   a page that tells which to set, on its
 //                                   default paper or on SIZE
+//   morvane-setup QUEUE --shift NAME MM
+//                                   the queue's image shift NAME (x, x-front,
+//                                   y-front, x-back, y-back) of MM
+//                                   millimetres, its IPP default
+//   morvane-setup QUEUE --no-shift NAME
+//                                   that default dropped
 //   morvane-setup --check [QUEUE]   whether the queues have what was set
-//   morvane-setup --remove QUEUE    the queue's PPD without morvane's lines
+//   morvane-setup --remove QUEUE    the queue's PPD without morvane's lines,
+//                                   and without its image shifts
 //   morvane-setup --restore         each calibration that a new PPD lost,
 //                                   put back
 //   morvane-setup --suspend         every queue's PPD without morvane's
@@ -26,15 +33,16 @@
 #include "check.h"
 #include "log.h"
 #include "changes.h"
+#include "queue_shifts.h"
 #include "request.h"
 #include "values.h"
 
 const log_style program_log = {.error = "morvane-setup: ", .debug = nullptr};
 
 static const char usage[] = "usage: morvane-setup --ppd FILE DOTS | QUEUE "
-    "[DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | "
-    "--check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | "
-    "--version";
+    "[DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE "
+    "--no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | "
+    "--remove QUEUE | --restore | --suspend | --help | --version";
 
 // Copies the file to standard output, whose failure main reports.
 static bool print_file(const char *path)
@@ -91,6 +99,8 @@ static bool run(const setup_request *r, const work *w)
 	case check_request: return check_queues(w, r->queue);
 	case restore_request: return restore_queues(w);
 	case suspend_request: return suspend_queues(w);
+	case shift_request: return set_shift(w, r->queue, r->shift, r->mm);
+	case no_shift_request: return drop_shift(w, r->queue, r->shift);
 	default: return report_error("%s", usage);
 	}
 }

@@ -20,6 +20,10 @@ const option options[] = {
     {.name = "media", .has_arg = required_argument, .flag = nullptr,
         .val = 'm'},
     {.name = "neutral", .has_arg = no_argument, .flag = nullptr, .val = 'n'},
+    {.name = "shift", .has_arg = required_argument, .flag = nullptr,
+        .val = 'S'},
+    {.name = "no-shift", .has_arg = required_argument, .flag = nullptr,
+        .val = 'N'},
     {.name = "help", .has_arg = no_argument, .flag = nullptr, .val = 'h'},
     {.name = "version", .has_arg = no_argument, .flag = nullptr, .val = 'v'},
     {.name = nullptr, .has_arg = 0, .flag = nullptr, .val = 0}};
@@ -50,6 +54,19 @@ bool written_out(const char *argument, int index)
 	    strcmp(argument + 2, options[index].name) == 0;
 }
 
+// Reads --shift NAME MM or --no-shift NAME, which follow QUEUE alone: the
+// MM at optind, taken as it is, before media.
+bool read_shift(int argc, char *argv[], int media, int c, setup_request *r)
+{
+	if (r->command != show_request || r->dots != nullptr || r->neutral)
+		return false;
+	r->shift = optarg;
+	r->command = c == 'S' ? shift_request : no_shift_request;
+	if (c == 'S' && optind < media && optind < argc)
+		r->mm = argv[optind++];
+	return c == 'N' || r->mm != nullptr;
+}
+
 // Reads the option or operand at optind into the request; false where it
 // has no place there. media is the index of the last "--media SIZE", or
 // argc: the arguments before it make the command, and --media SIZE is the
@@ -68,6 +85,8 @@ bool read_next(int argc, char *argv[], int media, setup_request *r)
 	}
 	if (optind > media)
 		return false;
+	if (c == 'S' || c == 'N')
+		return read_shift(argc, argv, media, c, r);
 	if (c == 'n') {
 		bool after_queue = r->command == show_request && r->dots == nullptr &&
 		    !r->neutral;
@@ -87,6 +106,13 @@ bool read_next(int argc, char *argv[], int media, setup_request *r)
 	if (c == 'c' || c == 'r')
 		r->queue = optarg;
 	return r->command != no_request;
+}
+
+// Whether the argument is an option that may follow QUEUE, written out.
+bool after_queue(const char *argument)
+{
+	return strcmp(argument, "--neutral") == 0 ||
+	    strcmp(argument, "--shift") == 0 || strcmp(argument, "--no-shift") == 0;
 }
 
 // Where the argument after the command's own goes, taken as it is: DOTS,
@@ -122,18 +148,19 @@ bool complete(setup_request *r)
 bool read_request(int argc, char *argv[], setup_request *request)
 {
 	*request = setup_request{.command = no_request, .file = nullptr,
-	    .queue = nullptr, .dots = nullptr, .size = nullptr, .neutral = false};
+	    .queue = nullptr, .dots = nullptr, .size = nullptr, .shift = nullptr,
+	    .mm = nullptr, .neutral = false};
 	optind = 0;  // GNU getopt starts again
 	int media = argc >= 4 && strcmp(argv[argc - 2], "--media") == 0 ?
 	    argc - 2 : argc;
 	if (argc < 2 || !read_next(argc, argv, media, request))
 		return false;
 	// The argument after the command's own is a value, even where it starts
-	// with '-', unless it is the last --media SIZE or --neutral after QUEUE.
+	// with '-', unless it is the last --media SIZE, or an option that may
+	// follow QUEUE.
 	const char **value = value_of(request);
 	if (value != nullptr && optind < media &&
-	    (request->command != show_request ||
-	    strcmp(argv[optind], "--neutral") != 0))
+	    (request->command != show_request || !after_queue(argv[optind])))
 		*value = argv[optind++];
 	while (optind < argc)
 		if (!read_next(argc, argv, media, request))

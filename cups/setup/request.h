@@ -14,7 +14,9 @@ enum request_command {
 	check_request,      // --check [QUEUE]
 	remove_request,     // --remove QUEUE
 	restore_request,    // --restore
-	suspend_request     // --suspend
+	suspend_request,    // --suspend
+	shift_request,      // QUEUE --shift NAME MM
+	no_shift_request    // QUEUE --no-shift NAME
 };
 
 // The operands as they were typed, each null where it was not.
@@ -24,11 +26,13 @@ struct setup_request {
 	const char *queue;  // QUEUE
 	const char *dots;   // DOTS
 	const char *size;   // SIZE of --media
+	const char *shift;  // NAME of --shift or --no-shift
+	const char *mm;     // MM of --shift
 	bool neutral;       // --neutral
 };
 
 // Reads the arguments into request, and says nothing: returns false where
-// they are none of the forms of the usage line. DOTS and the queue of
+// they are none of the forms of the usage line. DOTS, MM and the queue of
 // --check are taken as they are, also where they start with '-'.
 bool read_request(int argc, char *argv[], setup_request *request);
 

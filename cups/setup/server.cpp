@@ -31,6 +31,18 @@ void copy_attribute(ipp_t *response, const char *name,
 	copy_text(value, buffer_size, text != nullptr ? text : "");
 }
 
+// Copies the response's attribute name, a text or an integer, to value:
+// empty where it has none.
+void copy_value(ipp_t *response, const char *name, char value[buffer_size])
+{
+	ipp_attribute_t *found = ippFindAttribute(response, name, IPP_TAG_ZERO);
+	if (found != nullptr && ippGetValueTag(found) == IPP_TAG_INTEGER)
+		// NOLINTNEXTLINE(cert-err33-c): a number fits.
+		snprintf(value, buffer_size, "%d", ippGetInteger(found, 0));
+	else
+		copy_attribute(response, name, value);
+}
+
 // Whether the server refused for want of rights.
 bool rights(ipp_status_t status)
 {
@@ -88,6 +100,9 @@ void read_facts(ipp_t *response, queue_facts *facts)
 	copy_attribute(response, calibration_option, facts->calibration);
 	copy_attribute(response, "device-uri", facts->device);
 	copy_attribute(response, "printer-state-message", facts->message);
+	for (int i = 0; i < shift_count; i++)
+		copy_value(response, shift_names[i].option, facts->shifts[i]);
+	copy_attribute(response, shifts_note_option, facts->shifts_note);
 	int type = ippGetInteger(ippFindAttribute(response, "printer-type",
 	    IPP_TAG_ENUM), 0);
 	facts->kind = (type & CUPS_PRINTER_CLASS) != 0 ? printer_class :
@@ -181,7 +196,9 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 	    "media-default", calibration_option, "printer-is-temporary",
 	    "printer-type", "device-uri", "printer-uri-supported",
 	    "printer-state", "printer-state-message",
-	    "printer-is-accepting-jobs"};
+	    "printer-is-accepting-jobs", shift_names[0].option,
+	    shift_names[1].option, shift_names[2].option, shift_names[3].option,
+	    shift_names[4].option, shifts_note_option};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
 	    "requested-attributes", sizeof wanted / sizeof wanted[0], nullptr,
 	    wanted);
@@ -249,6 +266,22 @@ bool forget_calibration(http_t *http, const char *queue)
 	ipp_t *request = queue_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
 	ippAddOutOfBand(request, IPP_TAG_PRINTER, IPP_TAG_DELETEATTR,
 	    calibration_option);
+	ipp_t *response = ask_server(http, request, queue, "");
+	ippDelete(response);
+	return response != nullptr;
+}
+
+bool change_defaults(http_t *http, const char *queue,
+    const queue_default *defaults, int count)
+{
+	ipp_t *request = queue_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
+	for (int i = 0; i < count; i++)
+		if (defaults[i].value != nullptr)
+			ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME,
+			    defaults[i].option, nullptr, defaults[i].value);
+		else
+			ippAddOutOfBand(request, IPP_TAG_PRINTER, IPP_TAG_DELETEATTR,
+			    defaults[i].option);
 	ipp_t *response = ask_server(http, request, queue, "");
 	ippDelete(response);
 	return response != nullptr;

@@ -9,6 +9,7 @@
 #include <cups/cups.h>
 
 #include "ppd.h"
+#include "shifts.h"
 #include "sizes.h"
 #include "work.h"
 
@@ -35,6 +36,9 @@ struct queue_facts {
 	char dots[buffer_size];
 	char media[buffer_size];
 	char calibration[buffer_size]; // what morvane-setup kept of it
+	char shifts[shift_count][buffer_size]; // its image shift defaults,
+	                           // by shift_names, as text
+	char shifts_note[buffer_size]; // those that morvane-setup set
 	char device[buffer_size];  // its device URI, where the server tells
 	char message[buffer_size]; // its printer's last word, or empty
 	queue_kind kind;
@@ -75,6 +79,18 @@ bool install_ppd(http_t *http, const work *w, const char *queue,
 // Drops the calibration that the server keeps of the queue, and nothing
 // else. Returns false after the error line.
 bool forget_calibration(http_t *http, const char *queue);
+
+// A default of the queue's to set to value, or to drop where value is
+// null.
+struct queue_default {
+	const char *option;
+	const char *value;
+};
+
+// Sets or drops the queue's defaults, and nothing else. Returns false
+// after the error line.
+bool change_defaults(http_t *http, const char *queue,
+    const queue_default *defaults, int count);
 
 // The server's queues, as cupsGetDests2 gives them: their count, or -1
 // after the error line.

@@ -53,8 +53,8 @@ no-such-file|--ppd $tmp/none 3473|cannot open the PPD file $tmp/none: No such fi
 not-a-ppd|--ppd $job 3473|cannot read the PPD file $job: Missing asterisk in column 1 on line 1
 dots-not-a-number|--ppd $tmp/c.ppd 3473abc|the vertical dots "3473abc" are not a number
 off-a-size|--ppd $sample 6500|the vertical dots "6500" put the page off the sheet for the page size A5, 595 points long: on every paper of the PPD they must lie between 993.73 and 5952.07 (both bound by A5)
-no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
-no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
+no-dots|--ppd $tmp/c.ppd|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE --no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
+no-arguments|-|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE --no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
 no-such-queue|nosuch 3473|there is no queue nosuch on the CUPS server $CUPS_SERVER
 queue-without-ppd|raw 3473|raw is a raw queue, with no PPD: its jobs reach the printer through no filter; lpadmin -p raw -m MODEL gives it one
 remove-no-such-queue|--remove nosuch|there is no queue nosuch on the CUPS server $CUPS_SERVER
@@ -160,4 +160,52 @@ lpadmin -p removed -P $sample
 --remove removed|0|removed: morvane-filter no longer runs; the PPD's own filter lines are back
 --check removed|0|removed: morvane-filter does not run
 --check raw|0|raw is a raw queue, with no PPD: its jobs reach the printer through no filter; lpadmin -p raw -m MODEL gives it one
+RUNS
+
+# A queue's image shifts: set in millimetres as the queue's defaults in
+# hundredths, refused where they put the image off one of its papers,
+# shown, checked (also those set by hand), dropped one by one, and dropped
+# all by --remove. RUN|STATUS|STANDARD OUTPUT|STANDARD ERROR, \n between
+# lines; RUN is "lpadmin ARGUMENTS" or morvane-setup's.
+lpadmin -p shifted -E -v "save:$tmp/printed" -P "$sample" 2>"$tmp/err" ||
+    fail "queue shifted: $(cat "$tmp/err")"
+shows="shifted: vertical dots 3473, its PPD's *MorvaneVerticalDots, measured on A4"
+checks="shifted: morvane-filter runs, vertical dots 3473, its PPD's *MorvaneVerticalDots, measured on A4"
+front="shifted: shift x-front 1.5 mm, the queue's x-side1-image-shift-default 150"
+back="shifted: shift y-back -0.25 mm, the queue's y-side2-image-shift-default -25"
+while IFS='|' read -r run status out err; do
+	case $run in
+	lpadmin*) $run 2>"$tmp/err" || fail "$run: $(cat "$tmp/err")"; continue ;;
+	esac
+	"$setup_program" $run >"$tmp/out" 2>"$tmp/err"
+	got=$?
+	[ "$got" -eq "$status" ] && [ "$(cat "$tmp/out")" = "$(printf '%b' "$out")" ] &&
+	    [ "$(cat "$tmp/err")" = "$(printf '%b' "$err")" ] && passed=$((passed + 1)) ||
+	    fail "morvane-setup $run: status $got, $(cat "$tmp/out" "$tmp/err")"
+done <<RUNS
+shifted --no-shift x|0|shifted: no shift x is set; nothing changed|
+shifted --shift x-front 1.5|0|shifted: shift x-front now 1.5 mm, the queue's x-side1-image-shift-default 150|
+shifted --shift y-back -0.25|0|shifted: shift y-back now -0.25 mm, the queue's y-side2-image-shift-default -25|
+shifted --shift x 149.7|1||morvane-setup: shifted: shift x 149.7 mm puts the image off the sheet of A5: from -146.64 to 149.69 mm fit every paper of the queue
+shifted --shift x-back -146.65|1||morvane-setup: shifted: shift x-back -146.65 mm puts the image off the sheet of A5: from -146.64 to 149.69 mm fit every paper of the queue
+shifted --shift y-front 209.92|1||morvane-setup: shifted: shift y-front 209.92 mm puts the image off the sheet of A5: from -209.89 to 209.91 mm fit every paper of the queue
+shifted --shift y-front 1.555|1||morvane-setup: the shift y-front "1.555" is not millimetres with at most two decimals, such as 1.5 or -0.25
+shifted --shift y 1|1||morvane-setup: there is no shift "y": NAME is x, x-front, y-front, x-back or y-back
+nosuch --shift x 1|1||morvane-setup: there is no queue nosuch on the CUPS server $CUPS_SERVER
+raw --shift x 1|1||morvane-setup: raw is a raw queue, with no PPD: its jobs reach the printer through no filter; lpadmin -p raw -m MODEL gives it one
+shifted|0|$shows\n$front\n$back|
+--check shifted|0|$checks\n$front\n$back|
+lpadmin -p shifted -o x-image-shift-default=abc
+shifted|0|$shows\nshifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one\n$front\n$back|
+--check shifted|1|$checks\nshifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one\n$front\n$back|morvane-setup: shifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one
+shifted --no-shift x|0|shifted: the server no longer keeps shift x "abc", the queue's x-image-shift-default|
+lpadmin -p shifted -o y-side1-image-shift-default=21000
+--check shifted|1|$checks\n$front\nshifted: shift y-front 210 mm, the queue's y-side1-image-shift-default 21000\n$back|morvane-setup: shifted: shift y-front 210 mm puts the image off the sheet of A5: from -209.89 to 209.91 mm fit every paper of the queue
+shifted --shift y-front -209.89|0|shifted: shift y-front now -209.89 mm, the queue's y-side1-image-shift-default -20989|
+shifted --no-shift x-front|0|shifted: the server no longer keeps shift x-front 1.5 mm, the queue's x-side1-image-shift-default|
+shifted 3773|0|shifted: morvane-filter now runs after CUPS's filters, with vertical dots 3773, measured on A4|
+--check shifted|1|shifted: morvane-filter runs, vertical dots 3773, its PPD's *MorvaneVerticalDots, measured on A4\nshifted: shift y-front -209.89 mm, the queue's y-side1-image-shift-default -20989\n$back|morvane-setup: shifted: shift y-front -209.89 mm puts the image off the sheet of A5: from -184.49 to 235.31 mm fit every paper of the queue
+--remove shifted|0|shifted: morvane-filter no longer runs; the PPD's own filter lines are back\nshifted: the server no longer keeps its shifts: y-front -209.89 mm, y-back -0.25 mm|
+shifted|0|shifted: its PPD does not run morvane-filter; morvane-setup shifted --neutral sets 3473, which leaves the page where it is on A4|
+shifted --no-shift y-back|0|shifted: no shift y-back is set; nothing changed|
 RUNS

@@ -55,7 +55,8 @@ server_cases() {
 		    fail "morvane-setup $run: status $got, $said"
 	done <<RUNS
 kyo 3480|0|kyo: morvane-filter now runs before foomatic-rip, with vertical dots 3480, measured on A4
-kyo --media Letter|0|kyo: vertical dots 3271.7 for Letter, from 3480, its PPD's *MorvaneVerticalDots, measured on A4
+kyo --shift y-front 2|0|kyo: shift y-front now 2 mm, the queue's y-side1-image-shift-default 200
+kyo --media Letter|0|kyo: vertical dots 3271.7 for Letter, from 3480, its PPD's *MorvaneVerticalDots, measured on A4\nkyo: shift y-front 2 mm, the queue's y-side1-image-shift-default 200
 pool 3480|1|morvane-setup: pool is a class, whose members print its jobs with their own PPDs: set up each member (lpstat -c pool lists them)
 --check pool|0|pool is a class, whose members print its jobs with their own PPDs: set up each member (lpstat -c pool lists them)
 --check pwgq|0|pwgq has no PPD: lpadmin -m everywhere makes none for a printer that takes only raster; lpadmin -p pwgq -m driverless:ipp://127.0.0.1:9/ipp/print gives it one
@@ -64,10 +65,11 @@ lpadmin -p kyo -o morvane-vertical-dots-default=abc
 --check kyo|1|morvane-setup: kyo: the queue's morvane-vertical-dots-default "abc" is not a number, so every job fails: morvane-setup kyo DOTS sets a new one
 lpadmin -p kyo -R morvane-vertical-dots-default
 lpadmin -p kyo -P $tmp/c.ppd
---remove kyo|0|kyo: its PPD has no lines of morvane's; the server no longer keeps its calibration, vertical dots 3480 measured on A4
+--remove kyo|0|kyo: its PPD has no lines of morvane's; the server no longer keeps its calibration, vertical dots 3480 measured on A4\nkyo: the server no longer keeps its shifts: y-front 2 mm
 --check kyo|0|kyo: morvane-filter does not run
--h|0|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
+-h|0|usage: morvane-setup --ppd FILE DOTS | QUEUE [DOTS | --neutral] [--media SIZE] | QUEUE --shift NAME MM | QUEUE --no-shift NAME | --calibrate QUEUE [--media SIZE] | --check [QUEUE] | --remove QUEUE | --restore | --suspend | --help | --version
 kyo 3480|0|kyo: morvane-filter now runs before foomatic-rip, with vertical dots 3480, measured on A4
+kyo --shift x-back -1|0|kyo: shift x-back now -1 mm, the queue's x-side2-image-shift-default -100
 cupsreject kyo
 --calibrate kyo|1|morvane-setup: kyo does not accept jobs: cupsaccept kyo lets the calibration page in
 cupsaccept kyo
@@ -103,5 +105,14 @@ RUNS
 	    echo "$restored" | grep -qx kyo && local_server --check kyo >/dev/null 2>&1 &&
 	    [ -z "$(local_server --restore 2>&1)" ] &&
 	    passed=$((passed + 1)) || { fail "--restore: status $status, changed $(changed)"; cat "$tmp/out"; }
+	# The image shift set before --suspend is still the queue's, after
+	# --suspend, --restore and the new PPD of lpadmin -P.
+	lpadmin -p kyo -P "$tmp/c.ppd" 2>"$tmp/err" || fail "lpadmin -p kyo -P: $(cat "$tmp/err")"
+	said=$(local_server kyo 2>&1)
+	[ "$said" = "kyo: its PPD had lost the calibration that the server keeps, vertical dots 3480 measured on A4; putting it back
+kyo: morvane-filter now runs before foomatic-rip, with vertical dots 3480, measured on A4" ] &&
+	    [ "$(local_server kyo 2>&1)" = "kyo: vertical dots 3480, its PPD's *MorvaneVerticalDots, measured on A4
+kyo: shift x-back -1 mm, the queue's x-side2-image-shift-default -100" ] &&
+	    passed=$((passed + 1)) || fail "the shift after --suspend, --restore and lpadmin -P: $said"
 }
 after_jobs server_cases

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// The image shifts of a queue of the CUPS server: morvane-setup sets and
+// drops them as the queue's IPP defaults, which the server keeps in its
+// options (they survive a new PPD), says them, and checks them.
+#ifndef MORVANE_QUEUE_SHIFTS_H
+#define MORVANE_QUEUE_SHIFTS_H
+
+#include "server.h"
+#include "work.h"
+
+// Sets the queue's shift typed to mm millimetres, after checking that it
+// keeps the image on every paper of its PPD, and notes that morvane-setup
+// set it. Says what it set. Returns false after the error line.
+bool set_shift(const work *w, const char *queue, const char *typed,
+    const char *mm);
+
+// Drops the queue's shift typed, and its name from the note. Says what it
+// dropped, or that it was not set. Returns false after the error line.
+bool drop_shift(const work *w, const char *queue, const char *typed);
+
+// Says each shift that the queue has, in millimetres and with its default.
+void show_shifts(const char *queue, const queue_facts *facts);
+
+// Says each shift that the queue has and checks that it keeps the image on
+// every paper of its PPD. Only reads. Returns false after the error line
+// of each that fails the queue's jobs.
+bool check_shifts(const char *queue, const queue_facts *facts);
+
+// Drops every shift of the queue and the note, where it has some, and says
+// which. Returns false after the error line.
+bool forget_shifts(http_t *http, const char *queue, const queue_facts *facts);
+
+#endif
