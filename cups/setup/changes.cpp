@@ -277,6 +277,9 @@ bool show_queue(const work *w, const char *queue, const char *size)
 		    "up");
 	else if (dots.value[0] != '\0')
 		show_values(ppd, queue, &dots);
+	else if (has_shifts(&facts))
+		printf("%s: no vertical dots: only its shifts move its jobs' "
+		    "pages%s\n", queue, start);
 	else
 		printf("%s: no vertical dots: its jobs pass unshifted%s\n", queue,
 		    start);

@@ -69,11 +69,20 @@ bool set_shift(const work *w, const char *queue, const char *typed,
 		return false;
 	http_handle http = connect_server();
 	queue_facts facts;
+	queue_dots dots;
 	calibration values;
-	if (!http || !usable_queue(http.get(), w, queue, &facts))
+	if (!http || !ask_queue(http.get(), w, queue, &facts, &dots))
 		return false;
 	if (!facts.ppd)
 		return report_error("cannot read the PPD of %s", queue);
+	if (facts.temporary)
+		return report_error("%s is a temporary queue, which CUPS deletes "
+		    "with its shift: make a permanent one with lpadmin -p QUEUE -E "
+		    "-v URI -m everywhere, and set that up", queue);
+	if (!dots.runs_filter)
+		return report_error("%s: its PPD does not run %s, which applies "
+		    "the shift: morvane-setup %s --neutral sets it up first", queue,
+		    dots.filter, queue);
 	if (!facts_calibration(&facts, &values) ||
 	    !shift_fits_papers(facts.ppd.get(), &values, queue, index, value))
 		return false;
@@ -122,6 +131,14 @@ bool drop_shift(const work *w, const char *queue, const char *typed)
 	return true;
 }
 
+bool has_shifts(const queue_facts *facts)
+{
+	for (int i = 0; i < shift_count; i++)
+		if (facts->shifts[i][0] != '\0')
+			return true;
+	return false;
+}
+
 void show_shifts(const char *queue, const queue_facts *facts)
 {
 	long value = 0;
@@ -141,13 +158,11 @@ void show_shifts(const char *queue, const queue_facts *facts)
 
 bool check_shifts(const char *queue, const queue_facts *facts)
 {
-	bool ok = true, some = false;
+	bool ok = true;
 	long value = 0;
 	char why[buffer_size];
 	calibration values;
-	for (int i = 0; i < shift_count; i++)
-		some = some || facts->shifts[i][0] != '\0';
-	if (!some)
+	if (!has_shifts(facts))
 		return true;
 	if (!facts->ppd)
 		return report_error("cannot read the PPD of %s", queue);

@@ -18,6 +18,9 @@ bool set_shift(const work *w, const char *queue, const char *typed,
 // dropped, or that it was not set. Returns false after the error line.
 bool drop_shift(const work *w, const char *queue, const char *typed);
 
+// Whether the queue has a shift set.
+bool has_shifts(const queue_facts *facts);
+
 // Says each shift that the queue has, in millimetres and with its default.
 void show_shifts(const char *queue, const queue_facts *facts);
 

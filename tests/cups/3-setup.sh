@@ -208,4 +208,8 @@ shifted 3773|0|shifted: morvane-filter now runs after CUPS's filters, with verti
 --remove shifted|0|shifted: morvane-filter no longer runs; the PPD's own filter lines are back\nshifted: the server no longer keeps its shifts: y-front -209.89 mm, y-back -0.25 mm|
 shifted|0|shifted: its PPD does not run morvane-filter; morvane-setup shifted --neutral sets 3473, which leaves the page where it is on A4|
 shifted --no-shift y-back|0|shifted: no shift y-back is set; nothing changed|
+shifted --shift x 1|1||morvane-setup: shifted: its PPD does not run morvane-filter, which applies the shift: morvane-setup shifted --neutral sets it up first
+plain --shift x 1|0|plain: shift x now 1 mm, the queue's x-image-shift-default 100|
+plain|0|plain: no vertical dots: only its shifts move its jobs' pages; morvane-setup plain --neutral sets 3473, which leaves the page where it is on A4\nplain: shift x 1 mm, the queue's x-image-shift-default 100|
+plain --no-shift x|0|plain: the server no longer keeps shift x 1 mm, the queue's x-image-shift-default|
 RUNS
