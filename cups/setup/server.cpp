@@ -31,6 +31,28 @@ void copy_attribute(ipp_t *response, const char *name,
 	copy_text(value, buffer_size, text != nullptr ? text : "");
 }
 
+// The queue's defaults for the image shifts, which the server may give
+// as whole numbers or as texts.
+void copy_shifts(ipp_t *response, queue_facts *facts)
+{
+	for (int i = 0; i < image_shift_attributes; i++) {
+		char name[64];
+		// NOLINTNEXTLINE(cert-err33-c): the names fit.
+		snprintf(name, sizeof name, "%s-default", image_shift_names[i]);
+		ipp_attribute_t *found = ippFindAttribute(response, name,
+		    IPP_TAG_ZERO);
+		const char *text = found != nullptr ? ippGetString(found, 0,
+		    nullptr) : nullptr;
+		if (found != nullptr && ippGetValueTag(found) == IPP_TAG_INTEGER)
+			// NOLINTNEXTLINE(cert-err33-c): a number fits.
+			snprintf(facts->shifts[i], sizeof facts->shifts[i], "%d",
+			    ippGetInteger(found, 0));
+		else
+			copy_text(facts->shifts[i], sizeof facts->shifts[i],
+			    text != nullptr ? text : "");
+	}
+}
+
 // Whether the server refused for want of rights.
 bool rights(ipp_status_t status)
 {
@@ -100,6 +122,7 @@ void read_facts(ipp_t *response, queue_facts *facts)
 	    ippGetBoolean(accepting, 0) != 0;
 	facts->stopped = ippGetInteger(ippFindAttribute(response,
 	    "printer-state", IPP_TAG_ENUM), 0) == IPP_PSTATE_STOPPED;
+	copy_shifts(response, facts);
 }
 
 // The path of the printer's PPD on the server: its URI's resource and
@@ -181,7 +204,10 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 	    "media-default", calibration_option, "printer-is-temporary",
 	    "printer-type", "device-uri", "printer-uri-supported",
 	    "printer-state", "printer-state-message",
-	    "printer-is-accepting-jobs"};
+	    "printer-is-accepting-jobs", "x-image-shift-default",
+	    "y-image-shift-default", "x-side1-image-shift-default",
+	    "y-side1-image-shift-default", "x-side2-image-shift-default",
+	    "y-side2-image-shift-default"};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
 	    "requested-attributes", sizeof wanted / sizeof wanted[0], nullptr,
 	    wanted);

@@ -8,6 +8,7 @@
 
 #include <cups/cups.h>
 
+#include "image_shift.h"
 #include "ppd.h"
 #include "sizes.h"
 #include "work.h"
@@ -46,6 +47,9 @@ struct queue_facts {
 	bool accepting;            // it takes new jobs
 	bool stopped;              // it holds its jobs: disabled, or its
 	                           // printer stopped
+	char shifts[image_shift_attributes][32]; // its defaults for the image
+	                           // shifts, in image_shift_names' order, each
+	                           // empty where it has none
 };
 
 // Asks the server about the queue; a printer's PPD goes to w->given, a
