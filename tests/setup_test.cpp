@@ -472,6 +472,7 @@ TEST(write_calibration_page, keeps_every_line_on_the_paper)
 		{long_name.c_str(), 144, 216, "w144h216", false},
 		{"kyo", 595, 842, nullptr, true}, {"kyo", 298, 420, "A6", true},
 		{long_name.c_str(), 144, 216, "w144h216", true},
+		{"kyo", 216, 144, "w216h144", true},
 	};
 	for (const auto &c : cases) {
 		char path[] = "/tmp/morvane-test.XXXXXX";
@@ -644,16 +645,18 @@ TEST(write_calibration_page, puts_the_ruler_where_the_edge_reads_the_shift)
 		long back_x;
 		long back_y;
 		int pages;
+		int rows; // the back's rows checked: from -rows to rows
 	} cases[] = {
-		{595, 842, false, 0, 0, 0, 1},
-		{595, 842, false, 150, 0, 0, 1},
-		{612, 792, false, -275, 0, 0, 1},
-		{298, 420, false, 40, 0, 0, 3},
-		{144, 216, false, -1000, 0, 0, 7},
-		{595, 842, true, 0, 0, 0, 2},
-		{612, 792, true, 120, 120, 0, 2},
-		{595, 842, true, 120, -150, 35, 2},
-		{298, 420, true, -60, 999, -300, 4},
+		{595, 842, false, 0, 0, 0, 1, 0},
+		{595, 842, false, 150, 0, 0, 1, 0},
+		{612, 792, false, -275, 0, 0, 1, 0},
+		{298, 420, false, 40, 0, 0, 3, 0},
+		{144, 216, false, -1000, 0, 0, 7, 0},
+		{595, 842, true, 0, 0, 0, 2, 10},
+		{612, 792, true, 120, 120, 0, 2, 3},
+		{595, 842, true, 120, -150, 35, 2, 10},
+		{298, 420, true, -60, 999, -300, 4, 2},
+		{144, 216, true, 250, 250, 140, 8, 0},
 	};
 	for (const auto &c : cases) {
 		char path[] = "/tmp/morvane-test.XXXXXX";
@@ -712,7 +715,7 @@ TEST(write_calibration_page, puts_the_ruler_where_the_edge_reads_the_shift)
 			    dots_per_mm); x < pages[0].width; x++)
 				ASSERT_EQ(pages[0].ink[y][x], pages[1].ink[y][x])
 				    << where << " at " << x << "," << y;
-		for (int d = -2; d <= 2; d++) {
+		for (int d = -c.rows; d <= c.rows; d++) {
 			// A row: its two texts on one baseline, 16 mm apart.
 			std::string value;
 			for (const found_text &label : rows)

@@ -233,7 +233,8 @@ static double send_text(page_stream *out, const page_layout *page,
 // The page on its paper: margins of 15 mm, or of a seventh of a narrower
 // paper's width; a font of 9 points, smaller where a line would hold less
 // than 22 of its ems (6 points at least), and smaller again, to 4 points,
-// where the text would run lower than 5 mm above the sheet's bottom.
+// where the text would run lower than 5 mm above the sheet's bottom, or,
+// on the back, which has one page, leave no room for a row of its table.
 static page_layout lay_out(const page_text *about)
 {
 	const page_value *dots = about->dots;
@@ -243,8 +244,10 @@ static page_layout lay_out(const page_text *about)
 	page.margin = fmin(15, page.width / 7);
 	double line = (page.width - 2 * page.margin) / 25.4 * 72;
 	page.points = fmax(6, fmin(9, floor(line / 22 * 10) / 10));
+	double lowest = page.length - (about->side == side_back ?
+	    10 + 12 : 5);
 	double last = send_text(nullptr, &page, about);
-	while (page.points > 4 && last > page.length - 5) {
+	while (page.points > 4 && last > lowest) {
 		page.points -= 0.5;
 		last = send_text(nullptr, &page, about);
 	}
@@ -333,7 +336,8 @@ static void send_head(page_stream *out, const page_text *about,
 }
 
 // Sends the back's page, number 2: the front's marks, its text, and its
-// table for the vertical shift of the back, on one page.
+// table for the vertical shift of the back, on one page: from -back_rows
+// to back_rows, or fewer, as many as the page holds.
 static void send_back(page_stream *out, const page_text *about)
 {
 	page_layout page = lay_out(about);
@@ -343,8 +347,9 @@ static void send_back(page_stream *out, const page_text *about)
 	send_ruler(out, &page, about->dots->shifts.back_x);
 	send(out, "/Helvetica findfont %g scalefont setfont\n", table_points);
 	int half = back_rows;
-	while (half > 0 && place_row(&page, 2 * half).page != 1)
+	while (half >= 0 && place_row(&page, 2 * half).page != 1)
 		half--;
+	// A paper too small for a row of it has none.
 	for (int i = 0; out->ok && i <= 2 * half; i++) {
 		row_place at = place_row(&page, i);
 		if (at.y == page.first_row)

@@ -468,7 +468,7 @@ two_sided() {
 check_sides() {
 	if two_sided "$tmp/ppd/$2.ppd"; then
 		grep -a -q -F "/Duplex true /Tumble false" "$tmp/printed/$1.prn" &&
-		    grep -a -q -F "morvane-setup $2 --shift y-back MM)" "$tmp/printed/$1.prn" &&
+		    grep -a -q -F -e "morvane-setup $2 --shift y-back" "$tmp/printed/$1.prn" &&
 		    awk '/^%%HiResBoundingBox:/ { top[++n] = $5 }
 		    END { exit !(n >= 2 && top[2] - top[1] < 0.5 && top[1] - top[2] < 0.5) }' "$3" ||
 		    { fail "calibration page of $2: not the same marks on both sides"; return 1; }
