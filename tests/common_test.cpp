@@ -3,6 +3,7 @@
 // value, the one text that a value is stored as, the values that keep the
 // page on a sheet), the page-size text and the records that the filters
 // accept, and what the queue's PPD says of the paper and of the chain.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -526,6 +527,58 @@ TEST(read_page_setup, sends_the_size_where_cups_own_queue_gets_it)
 		marked_paper marked = {};
 		ASSERT_TRUE(read_queue(&source, &q, &marked)) << c.options;
 		EXPECT_EQ(q.plain_sends_size, c.sends) << c.lines << c.options;
+	}
+	unlink(path);
+}
+
+// The choice that a two-sided calibration page asks for: of the first of
+// the duplex options that the PPD has, the first choice that prints both
+// sides without turning the back over the short edge, whatever the
+// default; none where no option has one.
+TEST(long_edge_choice, finds_the_duplex_choice_over_the_long_edge)
+{
+	char path[] = "/tmp/morvane-test.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	close(fd);
+	const std::string head = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+	    "*PageSize A4: \"\"\n*CloseUI: *PageSize\n";
+	const struct {
+		const char *option;
+		const char *choices; // the first is the default
+		const char *found;   // "OPTION=CHOICE", or empty
+	} cases[] = {
+		{"Duplex", "None DuplexNoTumble DuplexTumble", "Duplex=DuplexNoTumble"},
+		{"Duplex", "DuplexTumble DuplexNoTumble None", "Duplex=DuplexNoTumble"},
+		{"JCLDuplex", "False True", "JCLDuplex=True"},
+		{"EFDuplex", "None Top Bottom", "EFDuplex=Top"},
+		{"EFDuplexing", "Off LongEdge ShortEdge", "EFDuplexing=LongEdge"},
+		{"KD03Duplex", "Simplex On", "KD03Duplex=On"},
+		{"ARDuplex", "Off On", "ARDuplex=On"},
+		{"Duplex", "None DuplexTumble", ""},
+		{"Duplex", "None", ""},
+		{"Sides", "OneSided TwoSided", ""},
+	};
+	for (const auto &c : cases) {
+		std::string text = head + "*OpenUI *" + c.option + ": PickOne\n";
+		std::string choices = c.choices;
+		text += "*Default" + std::string(c.option) + ": " +
+		    choices.substr(0, choices.find(' ')) + "\n";
+		for (size_t at = 0; at < choices.size();) {
+			size_t end = std::min(choices.find(' ', at), choices.size());
+			text += "*" + std::string(c.option) + " " +
+			    choices.substr(at, end - at) + ": \"\"\n";
+			at = end + 1;
+		}
+		text += "*CloseUI: *" + std::string(c.option) + "\n";
+		ASSERT_TRUE(write_text(path, text));
+		ppd_handle ppd = ppd_at(path);
+		ASSERT_TRUE(ppd) << c.option << " " << c.choices;
+		const char *name = nullptr, *choice = nullptr;
+		bool found = long_edge_choice(ppd.get(), &name, &choice);
+		EXPECT_EQ(found ? std::string(name) + "=" + choice : "", c.found)
+		    << c.option << " " << c.choices;
 	}
 	unlink(path);
 }

@@ -4,9 +4,11 @@
 // values that keep the page on every paper of a PPD and which papers bound
 // them, the calibration page on every paper, and the image shifts that it
 // sets on a queue.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -446,9 +448,11 @@ TEST(fits_every_size, takes_the_values_inside_the_common_range)
 	unlink(path);
 }
 
-// The calibration page on papers down to labels: ghostscript, as the
-// printer, finds the ink of every page on the paper, and no line of its
-// text past the right margin, which is as wide as the left.
+// The calibration page on papers down to labels, one- and two-sided:
+// ghostscript, as the printer, finds the ink of every page on the paper,
+// the ruler from its left edge, and no line of its text past the right
+// margin, which is as wide as the text's left margin, 15 mm or a seventh
+// of a narrower paper's width.
 TEST(write_calibration_page, keeps_every_line_on_the_paper)
 {
 	if (system("gs -h >/dev/null 2>&1") != 0)
@@ -459,13 +463,19 @@ TEST(write_calibration_page, keeps_every_line_on_the_paper)
 		float width;
 		float length;
 		const char *size;
+		bool two_sided;
 	} cases[] = {
-		{"kyo", 595, 842, nullptr}, {"kyo", 612, 792, "Letter"},
-		{"kyo", 420, 595, "A5"}, {"kyo", 298, 420, "A6"},
-		{"kyo", 144, 216, "w144h216"}, {"kyo", 216, 144, "w216h144"},
-		{"kyo", 288, 432, "w288h432"},
-		{"Office_Printer_Second_Floor", 298, 420, "A6"},
-		{long_name.c_str(), 144, 216, "w144h216"},
+		{"kyo", 595, 842, nullptr, false},
+		{"kyo", 612, 792, "Letter", false},
+		{"kyo", 420, 595, "A5", false}, {"kyo", 298, 420, "A6", false},
+		{"kyo", 144, 216, "w144h216", false},
+		{"kyo", 216, 144, "w216h144", false},
+		{"kyo", 288, 432, "w288h432", false},
+		{"Office_Printer_Second_Floor", 298, 420, "A6", false},
+		{long_name.c_str(), 144, 216, "w144h216", false},
+		{"kyo", 595, 842, nullptr, true}, {"kyo", 298, 420, "A6", true},
+		{long_name.c_str(), 144, 216, "w144h216", true},
+		{"kyo", 216, 144, "w216h144", true},
 	};
 	for (const auto &c : cases) {
 		char path[] = "/tmp/morvane-test.XXXXXX";
@@ -473,7 +483,9 @@ TEST(write_calibration_page, keeps_every_line_on_the_paper)
 		ASSERT_GE(fd, 0);
 		FILE *file = fdopen(fd, "w");
 		page_value dots = {.text = "3473.5", .size = c.size, .sheet = {
-		    .name = "x", .width = c.width, .length = c.length}};
+		    .name = "x", .width = c.width, .length = c.length}, .shifts = {
+		    .two_sided = c.two_sided, .front_x = -1234, .back_x = 2345,
+		    .back_y = -125, .front_name = "x-front"}};
 		ASSERT_TRUE(write_calibration_page(file, c.queue, &dots));
 		ASSERT_EQ(fclose(file), 0);
 		char command[256];
@@ -485,18 +497,20 @@ TEST(write_calibration_page, keeps_every_line_on_the_paper)
 		int pages = 0;
 		char line[256];
 		std::string where = std::string(c.queue) + " " +
-		    std::to_string(c.width) + "x" + std::to_string(c.length);
+		    std::to_string(c.width) + "x" + std::to_string(c.length) +
+		    (c.two_sided ? " two-sided" : "");
+		double margin = std::min(15 / 25.4 * 72, c.width / 7.0);
 		while (fgets(line, sizeof line, boxes) != nullptr) {
 			double x0, y0, x1, y1;
 			if (sscanf(line, "%%%%HiResBoundingBox: %lf %lf %lf %lf", &x0, &y0,
 			    &x1, &y1) != 4)
 				continue;
 			pages++;
-			EXPECT_GT(x0, 0) << where << " page " << pages;
+			EXPECT_GE(x0, 0) << where << " page " << pages;
 			EXPECT_GT(y0, 0) << where << " page " << pages;
 			EXPECT_LT(x1, c.width) << where << " page " << pages;
 			EXPECT_LT(y1, c.length) << where << " page " << pages;
-			EXPECT_GE(c.width - x1, x0 - 1) << where << " page " << pages;
+			EXPECT_GE(c.width - x1, margin - 1) << where << " page " << pages;
 		}
 		EXPECT_EQ(pclose(boxes), 0) << where;
 		EXPECT_GT(pages, 0) << where;
@@ -504,6 +518,221 @@ TEST(write_calibration_page, keeps_every_line_on_the_paper)
 	}
 }
 
+
+// A page as ghostscript renders it, 20 dots a millimetre: ink[y][x].
+struct rendered_page {
+	int width;
+	std::vector<std::vector<bool>> ink;
+};
+constexpr int dots_per_mm = 20;
+
+// Reads the header of a page of ghostscript's pbmraw, which may have a
+// comment line after its "P4".
+bool pbm_header(FILE *file, int *width, int *height)
+{
+	char line[256];
+	if (fscanf(file, " P4") != 0 || fgetc(file) != '\n')
+		return false;
+	while (fgets(line, sizeof line, file) != nullptr)
+		if (line[0] != '#')
+			return sscanf(line, "%d %d", width, height) == 2;
+	return false;
+}
+
+// Renders the PostScript file's pages on the paper; none where
+// ghostscript fails.
+std::vector<rendered_page> render(const char *path, float width,
+    float length)
+{
+	std::string out = std::string(path) + ".pbm";
+	char command[512];
+	snprintf(command, sizeof command, "gs -q -dSAFER -dBATCH -dNOPAUSE "
+	    "-dDEVICEWIDTHPOINTS=%g -dDEVICEHEIGHTPOINTS=%g -dFIXEDMEDIA "
+	    "-r%d -sDEVICE=pbmraw -sOutputFile=%s %s", width, length,
+	    (int)(dots_per_mm * 25.4), out.c_str(), path);
+	std::vector<rendered_page> pages;
+	FILE *file = system(command) == 0 ? fopen(out.c_str(), "rb") : nullptr;
+	int w = 0, h = 0;
+	while (file != nullptr && pbm_header(file, &w, &h)) {
+		rendered_page page = {.width = w, .ink = {}};
+		std::vector<unsigned char> row((w + 7) / 8);
+		for (int y = 0; y < h && fread(row.data(), 1, row.size(), file) ==
+		    row.size(); y++) {
+			page.ink.emplace_back(w);
+			for (int x = 0; x < w; x++)
+				page.ink.back()[x] = (row[x / 8] >> (7 - x % 8) & 1) != 0;
+		}
+		pages.push_back(page);
+	}
+	if (file != nullptr)
+		fclose(file);
+	unlink(out.c_str());
+	return pages;
+}
+
+// Where runs of ink start on the page's row at y mm, left of right mm:
+// in mm from the page's left edge.
+std::vector<double> ink_starts(const rendered_page &page, double y,
+    double right)
+{
+	std::vector<double> starts;
+	const std::vector<bool> &row = page.ink.at(lround(y * dots_per_mm));
+	for (int x = 0; x < right * dots_per_mm; x++)
+		if (row[x] && (x == 0 || !row[x - 1]))
+			starts.push_back((double)x / dots_per_mm);
+	return starts;
+}
+
+// The text that ghostscript finds of the given size on each page: its
+// runs, each where it starts, in points from the page's left and bottom
+// edges (whole points).
+struct found_text {
+	int page;
+	int x;
+	int y;
+	std::string text;
+};
+
+std::vector<found_text> text_of(const char *path, float width, float length,
+    const char *size)
+{
+	char command[512];
+	snprintf(command, sizeof command, "gs -q -dSAFER -dBATCH -dNOPAUSE "
+	    "-dDEVICEWIDTHPOINTS=%g -dDEVICEHEIGHTPOINTS=%g -dFIXEDMEDIA "
+	    "-sDEVICE=txtwrite -dTextFormat=0 -sOutputFile=- %s", width, length,
+	    path);
+	std::vector<found_text> found;
+	FILE *text = popen(command, "r");
+	char line[512];
+	int page = 0;
+	bool wanted = false;
+	while (text != nullptr && fgets(line, sizeof line, text) != nullptr) {
+		int x0, y0, x1, y1;
+		char size_text[32], c[16];
+		if (strncmp(line, "<page>", 6) == 0)
+			page++;
+		if (sscanf(line, "<span bbox=\"%d %d %d %d\" font=\"%*[^\"]\" "
+		    "size=\"%31[^\"]\"", &x0, &y0, &x1, &y1, size_text) == 5) {
+			wanted = strtod(size_text, nullptr) == strtod(size, nullptr);
+			if (wanted)
+				found.push_back({.page = page, .x = x0, .y = y0, .text = ""});
+		} else if (wanted && sscanf(line, "<char bbox=\"%*d %*d %*d %*d\" "
+		    "c=\"%15[^\"]\"", c) == 1) {
+			found.back().text += c;
+		}
+	}
+	if (text != nullptr)
+		pclose(text);
+	return found;
+}
+
+// The ruler on each side of the calibration page, rendered by ghostscript:
+// where the sheet's left edge cuts it, its tick's value is the horizontal
+// shift that puts the page's left edge on the sheet's, the shift in effect
+// added: the tick of the value k lies k mm less the shift from the page's
+// left edge, for every whole millimetre from that edge to 2 mm short of
+// the text's margin, every fifth longer, its value written just right of
+// it. A two-sided page has a second page, its back, with the same marks,
+// the back's horizontal shift for its ruler, and a table whose row for
+// the back's mark d mm below the front's gives the back's vertical shift
+// less d.
+TEST(write_calibration_page, puts_the_ruler_where_the_edge_reads_the_shift)
+{
+	if (system("gs -h >/dev/null 2>&1") != 0)
+		GTEST_SKIP() << "no ghostscript";
+	const struct {
+		float width;
+		float length;
+		bool two_sided;
+		long front_x; // hundredths of a millimetre
+		long back_x;
+		long back_y;
+		int pages;
+		int rows; // the back's rows checked: from -rows to rows
+	} cases[] = {
+		{595, 842, false, 0, 0, 0, 1, 0},
+		{595, 842, false, 150, 0, 0, 1, 0},
+		{612, 792, false, -275, 0, 0, 1, 0},
+		{298, 420, false, 40, 0, 0, 3, 0},
+		{144, 216, false, -1000, 0, 0, 7, 0},
+		{595, 842, true, 0, 0, 0, 2, 10},
+		{612, 792, true, 120, 120, 0, 2, 3},
+		{595, 842, true, 120, -150, 35, 2, 10},
+		{298, 420, true, -60, 999, -300, 4, 2},
+		{144, 216, true, 250, 250, 140, 8, 0},
+	};
+	for (const auto &c : cases) {
+		char path[] = "/tmp/morvane-test.XXXXXX";
+		int fd = mkstemp(path);
+		ASSERT_GE(fd, 0);
+		FILE *file = fdopen(fd, "w");
+		page_value dots = {.text = "3473", .size = nullptr, .sheet = {
+		    .name = "x", .width = c.width, .length = c.length}, .shifts = {
+		    .two_sided = c.two_sided, .front_x = c.front_x,
+		    .back_x = c.back_x, .back_y = c.back_y, .front_name = "x"}};
+		ASSERT_TRUE(write_calibration_page(file, "kyo", &dots));
+		ASSERT_EQ(fclose(file), 0);
+		std::string where = std::to_string(c.width) + "x" +
+		    std::to_string(c.length) + (c.two_sided ? " two-sided " : " ") +
+		    std::to_string(c.front_x) + "/" + std::to_string(c.back_x);
+		std::vector<rendered_page> pages = render(path, c.width, c.length);
+		std::vector<found_text> labels = text_of(path, c.width, c.length,
+		    "4.5");
+		std::vector<found_text> rows = text_of(path, c.width, c.length, "9");
+		unlink(path);
+		ASSERT_EQ(pages.size(), (size_t)c.pages) << where;
+		double margin = std::min(15.0, c.width / 72 * 25.4 / 7);
+		for (int side = 0; side < (c.two_sided ? 2 : 1); side++) {
+			long shift = side == 0 ? c.front_x : c.back_x;
+			std::vector<double> ticks, fifths;
+			for (long k = -100; k <= 100; k++) {
+				double x = (double)(k * 100 - shift) / 100;
+				if (x < 0 || x > margin - 2)
+					continue;
+				(k % 5 == 0 ? fifths : ticks).push_back(x);
+				EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+					    [&](const found_text &l) {
+						return l.page == side + 1 && l.text == std::to_string(k) &&
+						    fabs(l.x - (x + 0.3) / 25.4 * 72) <= 0.75; }))
+					    << where << " side " << side << ": no value " << k;
+			}
+			ticks.insert(ticks.end(), fifths.begin(), fifths.end());
+			std::sort(ticks.begin(), ticks.end());
+			std::vector<double> short_ink = ink_starts(pages[side], 26,
+			    margin - 1);
+			std::vector<double> long_ink = ink_starts(pages[side], 27.5,
+			    margin - 1);
+			ASSERT_EQ(short_ink.size(), ticks.size()) << where << " side " << side;
+			for (size_t i = 0; i < ticks.size(); i++)
+				EXPECT_NEAR(short_ink[i], ticks[i], 0.06) << where << " side " << side;
+			ASSERT_EQ(long_ink.size(), fifths.size()) << where << " side " << side;
+			for (size_t i = 0; i < fifths.size(); i++)
+				EXPECT_NEAR(long_ink[i], fifths[i], 0.06) << where << " side " << side;
+		}
+		if (!c.two_sided)
+			continue;
+		// The same marks on the back: the line and, for the same shift,
+		// the ruler, ink for ink.
+		for (int y = 0; y <= 25 * dots_per_mm + 3; y++)
+			for (int x = c.front_x == c.back_x ? 0 : (int)(margin *
+			    dots_per_mm); x < pages[0].width; x++)
+				ASSERT_EQ(pages[0].ink[y][x], pages[1].ink[y][x])
+				    << where << " at " << x << "," << y;
+		for (int d = -c.rows; d <= c.rows; d++) {
+			// A row: its two texts on one baseline, 16 mm apart.
+			std::string value;
+			for (const found_text &label : rows)
+				for (const found_text &r : rows)
+					if (label.page == 2 && r.page == 2 && r.y == label.y &&
+					    fabs(r.x - label.x - 16 / 25.4 * 72) <= 1 &&
+					    label.text == (d > 0 ? "+" : "") + std::to_string(d))
+						value = r.text;
+			ASSERT_FALSE(value.empty()) << where << " row " << d;
+			EXPECT_NEAR(strtod(value.c_str(), nullptr),
+			    (c.back_y - d * 100) / 100.0, 1e-9) << where << " row " << d;
+		}
+	}
+}
 
 // The values of a PPD: dots, the paper they were measured on, and the
 // papers' own, "NAME=DOTS" each.

@@ -142,6 +142,24 @@ bool marked_two_sided(ppd_file_t *ppd)
 	return false;
 }
 
+// The choices of a duplex option that print the back of a sheet turned
+// over its short edge.
+const char *const short_edge_choices[] = {"DuplexTumble", "ShortEdge",
+    "Bottom"};
+
+// Whether the choice prints one side only, or turns the back over the
+// short edge.
+bool one_sided_or_short(const char *choice)
+{
+	for (const char *one : one_sided_choices)
+		if (strcasecmp(choice, one) == 0)
+			return true;
+	for (const char *tumble : short_edge_choices)
+		if (strcasecmp(choice, tumble) == 0)
+			return true;
+	return false;
+}
+
 // The job's image shifts, from its options, which CUPS fills in from the
 // queue's defaults.
 bool read_shifts(const options_handle &options, image_shifts *shifts)
@@ -241,4 +259,18 @@ bool sheet_paper(ppd_file_t *ppd, const float size[2], paper *found)
 	}
 	*found = sheet;
 	return sheet_fits(nullptr, sheet, sheet.name);
+}
+
+bool long_edge_choice(ppd_file_t *ppd, const char **name, const char **choice)
+{
+	for (const char *option_name : duplex_options) {
+		ppd_option_t *found = ppdFindOption(ppd, option_name);
+		for (int i = 0; found != nullptr && i < found->num_choices; i++)
+			if (!one_sided_or_short(found->choices[i].choice)) {
+				*name = found->keyword;
+				*choice = found->choices[i].choice;
+				return true;
+			}
+	}
+	return false;
 }

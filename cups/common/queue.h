@@ -64,4 +64,11 @@ bool code_paper(const char *name, const float size[2], paper *found);
 // error line.
 bool sheet_paper(ppd_file_t *ppd, const float size[2], paper *found);
 
+// The PPD's option and choice that print on both sides of a sheet, its
+// back turned over the long edge, where the PPD has a duplex option:
+// whichever choice of it neither prints one side nor turns over the short
+// edge. Returns false where it has none.
+bool long_edge_choice(ppd_file_t *ppd, const char **name,
+    const char **choice);
+
 #endif

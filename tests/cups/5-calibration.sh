@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 # The cupsd test's calibration pages, of queues whose pages print too low
 # and too high: sent here, listed in $tmp/calibrations, which
-# check_calibrations (oracles.sh) checks once the jobs have ended. Sourced
-# by run.sh.
+# check_calibrations (oracles.sh) checks once the jobs have ended. The
+# queues of a4.ppd and letter-pjl.ppd (a4, letter, b) print two-sided:
+# their pages have a back, which check_sides checks. Sourced by run.sh.
 need_server
 for run in "a4|3400, its PPD's *MorvaneVerticalDots" \
     "letter|3200, its PPD's *MorvaneVerticalDots" \

@@ -451,6 +451,33 @@ failed_alone() {
 	return 1
 }
 
+# two_sided PPD: whether morvane-setup prints the PPD's queue's calibration
+# page on both sides of a sheet: one of the duplex options that CUPS knows
+# has a choice that prints two sides, the back turned over the long edge.
+two_sided() {
+	tr -d '\r' <"$1" |
+	    sed -n -E 's/^\*(Duplex|JCLDuplex|EFDuplex|EFDuplexing|KD03Duplex|ARDuplex) ([^/: ]+).*/\2/p' |
+	    grep -q -v -i -x -E 'None|False|Off|Simplex|DuplexTumble|ShortEdge|Bottom'
+}
+
+# check_sides ID QUEUE REPORT: job ID, the calibration page of QUEUE, is on
+# both sides where the queue's PPD prints two-sided: sent two-sided over
+# the long edge, its back's mark as high as its front's (the test's queues
+# have no shifts) and its back telling the back's shifts; else it has no
+# back. Says otherwise with fail.
+check_sides() {
+	if two_sided "$tmp/ppd/$2.ppd"; then
+		grep -a -q -F "/Duplex true /Tumble false" "$tmp/printed/$1.prn" &&
+		    grep -a -q -F -e "morvane-setup $2 --shift y-back" "$tmp/printed/$1.prn" &&
+		    awk '/^%%HiResBoundingBox:/ { top[++n] = $5 }
+		    END { exit !(n >= 2 && top[2] - top[1] < 0.5 && top[1] - top[2] < 0.5) }' "$3" ||
+		    { fail "calibration page of $2: not the same marks on both sides"; return 1; }
+	elif grep -a -q -F -e "y-back" -e "x-back" "$tmp/printed/$1.prn"; then
+		fail "calibration page of $2: a back on a queue that prints one side"
+		return 1
+	fi
+}
+
 # check_calibrations: on the printer, the row of each calibration page of
 # $tmp/calibrations for the distance from the sheet's top edge to the
 # mark's gives the value that puts the page's top edge on the sheet's,
@@ -485,15 +512,19 @@ check_calibrations() {
 			}
 		    }' "$r.1" >"$tmp/err" && passed=$((passed + 1)) ||
 		    fail "calibration page of $queue: $(cat "$tmp/err")"
+		check_sides "$id" "$queue" "$r.1" && passed=$((passed + 1))
 	done <"$tmp/calibrations"
 }
 
 # moved_calibration ID QUEUE: whether job ID, the calibration page of a
 # driverless printer or a raster driver, completed with its page moved by
-# the queue's filter, as the filter's log says. Says otherwise with fail.
+# the queue's filter, as the filter's log says, and its back too where the
+# queue prints two-sided. Says otherwise with fail.
 moved_calibration() {
+	pages=1
+	! two_sided "$tmp/ppd/$2.ppd" || pages=2
 	grep -a -q "\[Job $1\] Job completed\." "$tmp/log/error_log" &&
-	    grep -a -q -E "\[Job $1\] morvane-(pdf|raster): pages moved: 1$" \
+	    grep -a -q -E "\[Job $1\] morvane-(pdf|raster): pages moved: $pages$" \
 	    "$tmp/log/error_log" && return 0
 	fail "calibration page of $2: job $1 did not complete, moved"
 	return 1
