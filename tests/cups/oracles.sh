@@ -51,7 +51,8 @@
 #                  "unchanged": no shift at all
 #   $tmp/failing   ID QUEUE ERROR: job ID, which the case file submitted,
 #                  must stop with the filter's one ERROR: line ERROR and
-#                  print nothing
+#                  print no page; QUEUE:PAGES, PAGES pages, those that a
+#                  raster filter passed on before the page that failed
 #   $tmp/calibrations
 #                  ID QUEUE DOTS[,] [SOURCE]: job ID, a calibration page,
 #                  must complete, show DOTS in effect and pass
@@ -68,6 +69,10 @@
 #                  QUEUE DOTS: the queue's morvane-vertical-dots-default
 #                  that the case file set, which its jobs get unless they
 #                  set their own
+#   $tmp/shift-defaults
+#                  QUEUE NAME VALUE: the queue's NAME-default for the
+#                  image-shift attribute NAME that the case file set,
+#                  which its jobs get unless they set their own
 #   $tmp/pages-counted
 #                  QUEUE FILE PAGES: the pages that the page log counts
 #                  for each job of FILE on QUEUE's pair, where CUPS's own
@@ -246,27 +251,72 @@ shifts() {
 	done
 }
 
-# same_pages CUPS MORVANE SHIFTS: the same settings on every page, and
-# each page's ink moved by the shift for its paper, within 0.1 point, and
-# cut by the sheet's edges as the printer cuts it. Re-implements in awk
-# what the shift does to a page's ink on the printer, from ghostscript's
-# boxes of CUPS's own queue's pages.
+# side_shifts QUEUE OPTIONS: the image shift of each side of the sheet
+# for a job of lp OPTIONS on QUEUE, "1 X Y" for the front and "2 X Y" for
+# the back, in hundredths of a millimetre rightwards and downwards on the
+# side as it is read. Restates the rules of the image-shift attributes, in
+# awk, from the options' text and $tmp/shift-defaults: the job's own
+# attribute, else the queue's NAME-default, which CUPS gives the job; a
+# side's own attribute (side1 the front's, side2 the back's) in place of
+# the one for both sides; none, 0.
+side_shifts() {
+	awk -v q="$1" -v options="$2" '
+	    $1 == q { v[$2] = $3 }
+	    END {
+		n = split(options, w, " ")
+		for (i = 1; i <= n; i++)
+			if (w[i] ~ /^[xy]-(side[12]-)?image-shift=/) {
+				split(w[i], kv, "="); v[kv[1]] = kv[2]
+			}
+		for (s = 1; s <= 2; s++) {
+			for (a = 1; a <= 2; a++) {
+				axis = a == 1 ? "x" : "y"
+				own = axis "-side" s "-image-shift"
+				both = axis "-image-shift"
+				d[a] = own in v ? v[own] : both in v ? v[both] : 0
+			}
+			print s, d[1] + 0, d[2] + 0
+		}
+	    }' "$tmp/shift-defaults"
+}
+
+# same_pages CUPS MORVANE SHIFTS [SIDES TWO]: the same settings on every
+# page, and each page's ink moved by the shift for its paper and by the
+# image shift of its side of the sheet (SIDES, of side_shifts), within 0.1
+# point, and cut by the sheet's edges as the printer cuts it. A page is on
+# a back side when its number is even and the printer prints on both sides
+# (TWO "yes", or the page's Duplex setting); where the sides are shifted
+# apart, a document of odd pages may end with a blank back side. Re-implements
+# in awk what the shifts do to a page's ink on the printer, from
+# ghostscript's boxes of CUPS's own queue's pages.
 same_pages() {
+	c_pages=$(grep -c '^%%HiResBoundingBox:' "$1")
 	grep -v BoundingBox "$1" | sort >"$1.settings"
-	grep -v BoundingBox "$2" | sort >"$2.settings"
+	grep -v BoundingBox "$2" |
+	    awk -v c="$c_pages" '!($1 ~ /^[0-9]+$/ && $1 > c)' | sort >"$2.settings"
 	cmp -s "$1.settings" "$2.settings" || return 1
-	awk -v shifts="$3" '
+	awk -v shifts="$3" -v sides="${4:-/dev/null}" -v two="${5:-}" '
 	    BEGIN { while ((getline line < shifts) > 0) {
-		split(line, f, " "); dx[f[1]] = f[2] * 72; dy[f[1]] = f[3] * 72 } }
+		split(line, f, " "); dx[f[1]] = f[2] * 72; dy[f[1]] = f[3] * 72 }
+		while ((getline line < sides) > 0) {
+		split(line, f, " "); sx[f[1]] = f[2] / 2540 * 72; sy[f[1]] = -f[3] / 2540 * 72 }
+		apart = sx[1] != sx[2] || sy[1] != sy[2] }
 	    $2 == "device" { paper = $4 "x" $5; gsub(/[][]/, "", paper) }
+	    FILENAME == ARGV[2] && $2 == "setting" && $3 == "Duplex" { duplex[$1] = $4 == "true" }
 	    /^%%HiResBoundingBox:/ {
 		if (FILENAME == ARGV[1]) { cups[++c] = $2 " " $3 " " $4 " " $5; at[c] = paper; next }
-		m++; split(cups[m], b, " ")
+		m++
+		side = (two == "yes" || duplex[m]) && m % 2 == 0 ? 2 : 1
+		if (m > c) {
+			padded = m == c + 1 && side == 2 && apart && $2 == 0 && $4 == 0
+			bad += !padded; next
+		}
+		split(cups[m], b, " ")
 		if (b[1] == 0 && b[3] == 0) { bad += ($2 != 0 || $4 != 0); next }
 		if (!(at[m] in dx)) { bad++; next }
 		split(at[m], sheet, "x")
 		for (i = 1; i <= 4; i++) {
-			want[i] = b[i] + (i % 2 ? dx[at[m]] : dy[at[m]])
+			want[i] = b[i] + (i % 2 ? dx[at[m]] + sx[side] : dy[at[m]] + sy[side])
 			edge = sheet[2 - i % 2]
 			want[i] = want[i] < 0 ? 0 : want[i] > edge ? edge : want[i]
 		}
@@ -275,7 +325,7 @@ same_pages() {
 			if (d > 0.1 || d < -0.1) { bad++; break }
 		}
 	    }
-	    END { exit !(bad == 0 && m == c) }' "$1" "$2"
+	    END { exit !(bad == 0 && m >= c) }' "$1" "$2"
 }
 
 # ppd_paper PPD WIDTH LENGTH: "WIDTH LENGTH" of the PPD's paper within a
@@ -291,16 +341,18 @@ ppd_paper() {
 	    END { if (!found) print w, l }'
 }
 
-# same_raster PPD DOTS CUPS MINE PREFIX: the same pages with the same
-# settings in both rasters, and each page's ink moved by morvane's record
-# for its paper, in the raster's pixels, turned with a back side that the
-# printer turns, and cut by the page's edges. Re-implements in awk
-# morvane-raster's move of a page (move_for_page in
+# same_raster PPD DOTS CUPS MINE PREFIX [SIDES]: the same pages with the
+# same settings in both rasters, and each page's ink moved by morvane's
+# record for its paper and by the image shift of its side of the sheet
+# (SIDES, of side_shifts; a page is on a back side when its header asks
+# for both sides and its number is even), in the raster's pixels, turned
+# with a back side that the printer turns, and cut by the page's edges.
+# Re-implements in awk morvane-raster's move of a page (move_for_page in
 # cups/raster/raster_move.cpp: the shift rounded to pixels, reversed on a
 # back side that the printer turns per *cupsBackSide and tumble), checked
 # on the ink that raster_pages.py finds in CUPS's own queue's raster.
 same_raster() {
-	raster_ppd=$1 raster_dots=$2 pages=$5
+	raster_ppd=$1 raster_dots=$2 pages=$5 sides=${6:-/dev/null}
 	python3 "$cases/raster_pages.py" "$3" >"$pages.c" &&
 	    python3 "$cases/raster_pages.py" "$4" >"$pages.m" || return 1
 	cut -d' ' -f1-8 "$pages.c" >"$pages.c.settings"
@@ -319,18 +371,22 @@ same_raster() {
 		echo "$n $(echo "$record" |
 		    sed -n "s/^CMDARGV=.*1:0@1\.0(\(.*\)in,\(.*\)in) .*/\1 \2/p")"
 	done <"$pages.c" >"$pages.moves"
-	awk -v back="$back" -v moves="$pages.moves" '
+	awk -v back="$back" -v moves="$pages.moves" -v sides="$sides" '
 	    function round(x) { return x < 0 ? -int(-x + 0.5) : int(x + 0.5) }
 	    function clip(v, edge) { return v < 0 ? 0 : v > edge ? edge : v }
 	    BEGIN { while ((getline line < moves) > 0) {
-		split(line, f, " "); dx[f[1]] = f[2]; dy[f[1]] = f[3] } }
+		split(line, f, " "); dx[f[1]] = f[2]; dy[f[1]] = f[3] }
+		while ((getline line < sides) > 0) {
+		split(line, f, " "); sx[f[1]] = f[2] / 2540; sy[f[1]] = -f[3] / 2540 } }
 	    FILENAME == ARGV[1] { cups[$1] = $0; next }
 	    {
 		split(cups[$1], c, " ")
 		split($2, size, "x"); split($3, res, "x")
-		columns = round(dx[$1] * res[1]); lines = round(-dy[$1] * res[2])
+		side = $6 == "duplex=1" && $1 % 2 == 0 ? 2 : 1
+		columns = round((dx[$1] + sx[side]) * res[1])
+		lines = round(-(dy[$1] + sy[side]) * res[2])
 		tumble = $7 == "tumble=1"
-		if ($6 == "duplex=1" && $1 % 2 == 0) {
+		if (side == 2) {
 			across = (back == "Flipped" && tumble) ||
 			    (back == "Rotated" && !tumble) ||
 			    (back == "ManualTumble" && tumble)
@@ -404,6 +460,11 @@ same_job() {
 	queue_default=$(awk -v q="$3" '$1 == q { print $2; exit }' "$tmp/queue-defaults")
 	dots=$(job_dots "$ppd" "$options" "$queue_default")
 	[ "$5" != unchanged ] || dots=unchanged
+	# The image shifts of each side, and whether a driverless printer
+	# prints on both.
+	side_shifts "$3" "$options" >"$r.sides"
+	two=
+	! grep -q '^IPP_SIDES=two' "$tmp/printed/$1.settings" 2>/dev/null || two=yes
 	# What a driverless printer was asked to do with the pages.
 	[ ! -e "$tmp/printed/$1.settings" ] ||
 	    cmp -s "$tmp/printed/$1.settings" "$tmp/printed/$2.settings" ||
@@ -412,7 +473,7 @@ same_job() {
 	case $(head -c 4 "$tmp/printed/$1.prn") in
 	RaS2|RaS3|UNIR)
 		same_raster "$ppd" "$dots" "$tmp/printed/$2.prn" \
-		    "$tmp/printed/$1.prn" "$r" >"$r.raster" 2>&1 && return 0
+		    "$tmp/printed/$1.prn" "$r" "$r.sides" >"$r.raster" 2>&1 && return 0
 		fail "$what: the raster differs on the printer"
 		head -n 5 "$r.raster"
 		return 1 ;;
@@ -425,7 +486,7 @@ same_job() {
 		shifts "$ppd" "$5" "$r.c.$n" >"$r.shifts"
 		[ "$dots" != unchanged ] ||
 		    sed -i 's/ .*/ 0 0/' "$r.shifts"
-		same_pages "$r.c.$n" "$r.m.$n" "$r.shifts" || {
+		same_pages "$r.c.$n" "$r.m.$n" "$r.shifts" "$r.sides" "$two" || {
 			fail "$what: document $n differs on the printer"
 			diff "$r.c.$n" "$r.m.$n" | head -n 10
 			return 1
@@ -433,20 +494,53 @@ same_job() {
 	done
 }
 
-# failed_alone ID QUEUE EXPECTED: whether job ID stopped, with the one
-# ERROR: line EXPECTED of the filter's, and printed nothing, which is what
-# a filter does with a job that it cannot shift. Says otherwise with
-# fail.
+# off_sheet NAME VALUE SIDE PPD PAPER WIDTH LENGTH: the filter's one line
+# for the image shift NAME=VALUE that puts the SIDE side's image ("front"
+# or "back") off the sheet of PAPER, WIDTH by LENGTH points, on a queue of
+# PPD whose job sets no dots. Restates, in awk, the range of the shifts
+# (x_shift_range and y_shift_range in cups/common/image_shift.cpp) from
+# morvane's record for the paper: the whole values, in hundredths of a
+# millimetre, that move the image from where the record puts it by less
+# than the sheet's width (x, rightwards) or length (y, downwards).
+off_sheet() {
+	echo "PageSize [$6 $7]" >"$tmp/paper.size"
+	record=$("$morvane" - - - - - \
+	    "$(effective_dots "$4" "$(job_dots "$4" "" "")" "$6" "$7")" \
+	    pstops in out "$tmp/paper.size")
+	set -- "$@" $(echo "$record" |
+	    sed -n "s/^CMDARGV=.*1:0@1\.0(\(.*\)in,\(.*\)in) .*/\1 \2/p")
+	awk -v name="$1" -v value="$2" -v side="$3" -v paper="$5" -v w="$6" \
+	    -v l="$7" -v rx="$8" -v ry="$9" 'BEGIN {
+		if (name ~ /^x/) { low = -w / 72 - rx; high = w / 72 - rx }
+		else { low = ry - l / 72; high = ry + l / 72 }
+		low *= 2540; high *= 2540
+		below = int(low); if (below > low) below--
+		above = int(high); if (above < high) above++
+		printf "%s=%s puts the %s side\047s image off the sheet of %s: " \
+		    "from %d to %d hundredths of a millimetre fit\n", name, value,
+		    side, paper, below + 1, above - 1 }'
+}
+
+# failed_alone ID QUEUE[:PAGES] EXPECTED: whether job ID stopped, with the
+# one ERROR: line EXPECTED of morvane's filter, and printed no page (a
+# raster driver's stream may start) but the PAGES that a raster filter
+# passed on before the page that failed, which is what a filter does with
+# a job that it cannot shift. Says otherwise with fail.
 failed_alone() {
 	# cupsd logs the filter's ERROR: lines as its own errors, quotes
 	# escaped.
-	errors=$(grep -a "^E .*\[Job $1\] morvane-filter: " "$tmp/log/error_log" |
-	    sed "s/^[^]]*\] \[Job $1\] morvane-filter: //; s/\\\\\(['\"]\)/\\1/g")
+	errors=$(grep -a -E "^E .*\[Job $1\] morvane-(filter|pdf|raster): " "$tmp/log/error_log" |
+	    sed "s/^[^]]*\] \[Job $1\] morvane-[a-z]*: //; s/\\\\\(['\"]\)/\\1/g")
+	before=0
+	case $2 in *:*) before=${2#*:} ;; esac
+	got=0
+	[ ! -s "$tmp/printed/$1.prn" ] ||
+	    got=$(printed_pages "$tmp/printed/$1.prn" 2>/dev/null)
 	grep -a -q "\[Job $1\] Job stopped" "$tmp/log/error_log" &&
-	    [ "$errors" = "$3" ] && [ ! -s "$tmp/printed/$1.prn" ] && return 0
-	fail "$2: job $1 did not fail with the one line \"$3\""
+	    [ "$errors" = "$3" ] && [ "$got" = "$before" ] && return 0
+	fail "${2%:*}: job $1 did not fail with the one line \"$3\", $before pages printed"
 	grep -a "\[Job $1\]" "$tmp/log/error_log" |
-	    grep -a -e '^[^D]' -e 'morvane-filter:'
+	    grep -a -e '^[^D]' -e 'morvane-[a-z]*:'
 	ls -l "$tmp/printed/$1.prn"
 	return 1
 }

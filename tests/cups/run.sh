@@ -68,7 +68,7 @@ printf '%s\n' '%!PS-Adobe-3.0' "%%Title: $(printf '%01500d' 0)" '%%Pages: 2' \
     '150 100 moveto 300 300 lineto stroke showpage' '%%Page: 2 2' \
     '150 300 moveto 350 100 lineto stroke showpage' '%%EOF' >"$job"
 for list in jobs failing calibrations driverless-calibrations driverless \
-    queue-defaults pages-counted helpers; do
+    queue-defaults shift-defaults pages-counted helpers; do
 	: >"$tmp/$list"
 done
 cd "$tmp" || exit 2
