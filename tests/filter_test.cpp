@@ -438,9 +438,11 @@ TEST(plan_document, gives_each_side_its_image_shift)
 	    "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
 	    "*PageSize A4: \"a\"\n*CloseUI: *PageSize\n"
 	    "*PaperDimension A4: \"595 842\"\n", 0644, ppd));
-	const std::string plain = "%!PS-Adobe-3.0\n%%Page: 1 1\np\n%%EOF\n";
+	const std::string one = "%!PS-Adobe-3.0\n%%Page: 1 1\np\n%%EOF\n";
+	const std::string plain = "%!PS-Adobe-3.0\n%%Page: 1 1\np\n"
+	    "%%Page: 2 2\np\n%%EOF\n";
 	const std::string sized = "%!PS-Adobe-3.0\n%%Page: 1 1\n"
-	    "<</PageSize [300 400]>>setpagedevice\np\n%%EOF\n";
+	    "<</PageSize [300 400]>>setpagedevice\np\n%%Page: 2 2\np\n%%EOF\n";
 	// The record: 0.595 in across, 3 in down (the stand-in's).
 	const struct {
 		const char *what;
@@ -465,6 +467,10 @@ TEST(plan_document, gives_each_side_its_image_shift)
 	    {"the back's own, two-sided", {"-254", nullptr, nullptr, nullptr,
 		"254", "254"}, true, plain, "2:0@1.0(0.495000in,3.000000in),"
 		"1@1.0(0.695000in,2.900000in)", true,
+		"[595 842 35.640000 216.000000]"},
+	    {"the back's own, two-sided, a document of one page", {"-254",
+		nullptr, nullptr, nullptr, "254", "254"}, true, one,
+		"1:0@1.0(0.495000in,3.000000in)", false,
 		"[595 842 35.640000 216.000000]"},
 	    {"the back's own, a page's own size", {nullptr, nullptr, nullptr,
 		nullptr, nullptr, "254"}, true, sized,

@@ -128,6 +128,20 @@ static bool run_morvane(const filter_job *job, const paper &p,
 	return true;
 }
 
+// Whether the job's image shifts keep the image of each side that it
+// prints on the marked paper, checked before any page goes out.
+static bool sides_fit(const filter_job *job)
+{
+	const queue *q = job->q;
+	const paper_shift *marked = &job->marked_shift;
+	double front[2] = {marked->shift[0], marked->shift[1]};
+	double back[2] = {marked->shift[0], marked->shift[1]};
+	return !q->shifts.given ||
+	    (add_image_shift(&q->shifts, side_front, marked->sheet, front) &&
+	    (!q->two_sided ||
+	    add_image_shift(&q->shifts, side_back, marked->sheet, back)));
+}
+
 bool start_shifts(filter_job *job)
 {
 	if (!make_job_folder(job))
@@ -136,7 +150,7 @@ bool start_shifts(filter_job *job)
 		return true;
 	job->has_marked_shift = run_morvane(job, job->marked.value,
 	    &job->marked_shift);
-	return job->has_marked_shift;
+	return job->has_marked_shift && sides_fit(job);
 }
 
 bool shift_for_page(filter_job *job, const float size[2], sheet_side side,

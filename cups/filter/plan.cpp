@@ -117,8 +117,10 @@ bool take_document_size(const postscript_job *j, const document *doc,
 // of the fronts, and where the back sides' differs, a layout of two pages
 // that gives each side its own. pstops then makes the document's pages
 // even with a blank back side, so that each document starts on a front,
-// as the next document would on the printer.
-bool shift_sides(const postscript_job *j, document_plan *plan)
+// as the next document would on the printer; a document of one page
+// keeps the layout of one.
+bool shift_sides(const postscript_job *j, const document *doc,
+    document_plan *plan)
 {
 	const queue *q = j->job->q;
 	plan->sided = false;
@@ -132,7 +134,8 @@ bool shift_sides(const postscript_job *j, document_plan *plan)
 		return false;
 	plan->front[0] = sides[0][0];
 	plan->front[1] = sides[0][1];
-	plan->sided = q->two_sided &&
+	// CUPS prints a document of one page one-sided.
+	plan->sided = q->two_sided && doc->pages > 1 &&
 	    (sides[0][0] != sides[1][0] || sides[0][1] != sides[1][1]);
 	if (compose_layout(plan->layout, sides, plan->sided ? 2 : 1) < 0)
 		return report_error("the layout of the sides does not fit in a "
@@ -193,5 +196,5 @@ bool plan_document(const postscript_job *j, const document *doc,
 	plan->in_effect = j->job->marked.value;
 	plan->record = j->record;
 	return take_document_size(j, doc, plan) &&
-	    shift_sides(j, plan) && shift_table(j, doc, plan);
+	    shift_sides(j, doc, plan) && shift_table(j, doc, plan);
 }

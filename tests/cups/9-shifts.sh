@@ -76,7 +76,8 @@ DEFAULTS
 	echo '%%EOF'
 } >"$tmp/odd.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/odd.pdf" "$tmp/odd.ps"
-# Text of two pages. (CUPS prints a document of one page on one side.)
+# Text of two pages. (CUPS prints a document of one page on one side, and
+# so does morvane-filter: job.txt.)
 seq 90 | sed 's/^/line /' >"$tmp/pages.txt"
 
 # The jobs. Each side's own shifts: the back's alone, whose axes move
@@ -87,6 +88,7 @@ cat >>"$tmp/jobs" <<JOBS
 sided job.ps A4 -o y-image-shift=250
 sided job.pdf A4 $long $back
 sided pages.txt A4 $short $back
+sided job.txt A4 $long $back
 sided odd.ps A4 $long $back
 sided odd.ps A4 -n 2 -o collate=true $long $back
 sided odd.pdf A4 -o number-up=2 $long $back
@@ -110,8 +112,8 @@ JOBS
 
 # Jobs that must fail with one ERROR: line: a shift that is no whole
 # number, and a back side's shift that puts its image off the sheet of the
-# queue's default paper, on which CUPS's filters lay text out. A raster
-# filter has passed the front side on by then. QUEUE[:PAGES] OPTIONS.
+# queue's default paper, on which CUPS's filters lay text out: checked
+# before any page goes out. QUEUE[:PAGES] OPTIONS.
 while read -r queue options; do
 	ppd=$tmp/ppd/${queue%:*}.ppd
 	paper=$(tr -d '\r' <"$ppd" | sed -n 's/^\*DefaultPageSize: *\([^ ]*\).*/\1/p')
@@ -132,5 +134,5 @@ sided $long -o y-side2-image-shift=99999
 pdf-printer -o x-image-shift=abc
 pdf-printer $long -o y-side2-image-shift=99999
 rotated -o x-image-shift=abc
-rotated:1 $long -o y-side2-image-shift=99999
+rotated $long -o y-side2-image-shift=99999
 FAILING
