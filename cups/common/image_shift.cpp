@@ -3,7 +3,6 @@
 #include "image_shift.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -58,11 +57,26 @@ bool read_image_shifts(const char *const texts[image_shift_attributes],
 	return true;
 }
 
+// The whole number at or below value, and at or above it: rounded here,
+// where std::floor and std::ceil would cost every filter's start the
+// lookup of their symbols.
+static long below(double value)
+{
+	long whole = (long)value;
+	return (double)whole > value ? whole - 1 : whole;
+}
+
+static long above(double value)
+{
+	long whole = (long)value;
+	return (double)whole < value ? whole + 1 : whole;
+}
+
 // The whole values strictly between the ends, in inches.
 static shift_range whole_between(double low, double high)
 {
-	return shift_range{.low = (long)std::floor(low * per_inch) + 1,
-	    .high = (long)std::ceil(high * per_inch) - 1};
+	return shift_range{.low = below(low * per_inch) + 1,
+	    .high = above(high * per_inch) - 1};
 }
 
 // Some of the image stays on the sheet while it moves by less than the
