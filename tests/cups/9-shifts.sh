@@ -52,12 +52,27 @@ pdf-defaults pdf 3200
 rotated Rotated.ppd 3400
 manual-tumble ManualTumble.ppd 3400
 QUEUES
-# QUEUE NAME VALUE: the queue's default for the attribute NAME.
-while read -r queue name value; do
-	lpadmin -p "$queue" -o "$name-default=$value" 2>"$tmp/err" ||
-	    fail "lpadmin -p $queue -o $name-default=$value: $(cat "$tmp/err")"
+# QUEUE NAME VALUE [TYPED MM]: the queue's default for the attribute NAME,
+# set by morvane-setup QUEUE --shift TYPED MM where it sets that one, by
+# lpadmin where it does not (the vertical shift of both sides is its
+# vertical dots).
+while read -r queue name value typed mm; do
+	if [ -n "$typed" ]; then
+		"$setup_program" "$queue" --shift "$typed" "$mm" >"$tmp/out" 2>&1 ||
+		    fail "morvane-setup $queue --shift $typed $mm: $(cat "$tmp/out")"
+	else
+		lpadmin -p "$queue" -o "$name-default=$value" 2>"$tmp/err" ||
+		    fail "lpadmin -p $queue -o $name-default=$value: $(cat "$tmp/err")"
+	fi
 	echo "$queue $name $value" >>"$tmp/shift-defaults"
 done <<DEFAULTS
+sided-defaults x-image-shift 150 x 1.5
+sided-defaults y-image-shift -90
+sided-defaults y-side2-image-shift 200 y-back 2
+pdf-defaults x-image-shift 150 x 1.5
+pdf-defaults y-image-shift -90
+pdf-defaults y-side2-image-shift 200 y-back 2
+DEFAULTS
 sided-defaults x-image-shift 150
 sided-defaults y-image-shift -90
 sided-defaults y-side2-image-shift 200
