@@ -128,16 +128,21 @@ const char *const duplex_options[] = {"Duplex", "JCLDuplex", "EFDuplex",
     "EFDuplexing", "KD03Duplex", "ARDuplex"};
 const char *const one_sided_choices[] = {"None", "False", "Off", "Simplex"};
 
+// Whether a choice of a duplex option prints one side only.
+bool one_sided(const char *choice)
+{
+	for (const char *one : one_sided_choices)
+		if (strcasecmp(choice, one) == 0)
+			return true;
+	return false;
+}
+
 bool marked_two_sided(ppd_file_t *ppd)
 {
 	for (const char *name : duplex_options) {
 		ppd_choice_t *choice = ppdFindMarkedChoice(ppd, name);
-		if (choice == nullptr)
-			continue;
-		for (const char *one : one_sided_choices)
-			if (strcasecmp(choice->choice, one) == 0)
-				return false;
-		return true;
+		if (choice != nullptr)
+			return !one_sided(choice->choice);
 	}
 	return false;
 }
@@ -151,9 +156,8 @@ const char *const short_edge_choices[] = {"DuplexTumble", "ShortEdge",
 // short edge.
 bool one_sided_or_short(const char *choice)
 {
-	for (const char *one : one_sided_choices)
-		if (strcasecmp(choice, one) == 0)
-			return true;
+	if (one_sided(choice))
+		return true;
 	for (const char *tumble : short_edge_choices)
 		if (strcasecmp(choice, tumble) == 0)
 			return true;
