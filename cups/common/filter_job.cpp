@@ -133,13 +133,9 @@ static bool run_morvane(const filter_job *job, const paper &p,
 static bool sides_fit(const filter_job *job)
 {
 	const queue *q = job->q;
-	const paper_shift *marked = &job->marked_shift;
-	double front[2] = {marked->shift[0], marked->shift[1]};
-	double back[2] = {marked->shift[0], marked->shift[1]};
-	return !q->shifts.given ||
-	    (add_image_shift(&q->shifts, side_front, marked->sheet, front) &&
-	    (!q->two_sided ||
-	    add_image_shift(&q->shifts, side_back, marked->sheet, back)));
+	double sides[2][2];
+	return !q->shifts.given || shift_each_side(&q->shifts, q->two_sided,
+	    job->marked_shift.sheet, job->marked_shift.shift, sides);
 }
 
 bool start_shifts(filter_job *job)

@@ -116,3 +116,15 @@ bool add_image_shift(const image_shifts *shifts, sheet_side side,
 	shift[1] -= (double)s->y / per_inch;
 	return true;
 }
+
+bool shift_each_side(const image_shifts *shifts, bool two_sided,
+    const paper &p, const double record[2], double sides[2][2])
+{
+	for (int s = side_front; s <= side_back; s++) {
+		sides[s][0] = record[0];
+		sides[s][1] = record[1];
+	}
+	return add_image_shift(shifts, side_front, p, sides[side_front]) &&
+	    (!two_sided || add_image_shift(shifts, side_back, p,
+	    sides[side_back]));
+}

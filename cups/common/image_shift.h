@@ -59,4 +59,11 @@ shift_range y_shift_range(const paper &p, double record);
 bool add_image_shift(const image_shifts *shifts, sheet_side side,
     const paper &p, double shift[2]);
 
+// The shift of each side that a job prints on a paper: sides[side_front],
+// and where it is two-sided sides[side_back], each the record's shift and
+// the side's own; a one-sided job's back keeps the record's. Returns false
+// after add_image_shift's error line.
+bool shift_each_side(const image_shifts *shifts, bool two_sided,
+    const paper &p, const double record[2], double sides[2][2]);
+
 #endif

@@ -124,13 +124,11 @@ bool shift_sides(const postscript_job *j, const document *doc,
 {
 	const queue *q = j->job->q;
 	plan->sided = false;
-	const double *record = plan->record.shift;
-	double sides[2][2] = {{record[0], record[1]}, {record[0], record[1]}};
+	double sides[2][2];
 	if (!q->shifts.given)
 		return true;
-	if (!add_image_shift(&q->shifts, side_front, plan->in_effect, sides[0]) ||
-	    (q->two_sided && !add_image_shift(&q->shifts, side_back,
-	    plan->in_effect, sides[1])))
+	if (!shift_each_side(&q->shifts, q->two_sided, plan->in_effect,
+	    plan->record.shift, sides))
 		return false;
 	plan->front[0] = sides[0][0];
 	plan->front[1] = sides[0][1];
