@@ -73,13 +73,6 @@ pdf-defaults x-image-shift 150 x 1.5
 pdf-defaults y-image-shift -90
 pdf-defaults y-side2-image-shift 200 y-back 2
 DEFAULTS
-sided-defaults x-image-shift 150
-sided-defaults y-image-shift -90
-sided-defaults y-side2-image-shift 200
-pdf-defaults x-image-shift 150
-pdf-defaults y-image-shift -90
-pdf-defaults y-side2-image-shift 200
-DEFAULTS
 
 # A document of three pages, in PostScript and PDF: an odd count.
 {

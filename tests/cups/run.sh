@@ -90,8 +90,17 @@ need_server() {
 after=
 after_jobs() { after="$after $1"; }
 
+# A case file reports through fail: what it writes to its error output is a
+# fault of its own (a command that is not found, say), which would pass
+# unseen here and fail the installed test.
+: >"$tmp/case-errors"
 for case_file in "$cases"/[0-9]*-*.sh; do
-	. "$case_file"
+	before=$(wc -c <"$tmp/case-errors")
+	. "$case_file" 2>>"$tmp/case-errors"
+	[ "$(wc -c <"$tmp/case-errors")" -eq "$before" ] || {
+		fail "${case_file##*/} wrote to its error output:"
+		tail -c +$((before + 1)) "$tmp/case-errors"
+	}
 done
 need_server
 # ONLY=REGEX runs only the jobs whose line matches it.
