@@ -2,14 +2,17 @@
 # The cupsd test's cases of the image shifts, IPP's x-image-shift and
 # y-image-shift and their side1 and side2 forms, as a job's options and as
 # a queue's defaults: on a PostScript queue of the sample PPD with a choice
-# of two sides, on the driverless printers of 6-driverless.sh and on raster
-# drivers whose printers turn a back side each way (the raster driver of
-# 6-driverless.sh flips it; here one rotates it and one turns it by hand).
+# of two sides, on queues whose PPD has a filter of its own (those of
+# 2-queues.sh, two-sided unless a job asks, and one more with defaults),
+# on the driverless printers of 6-driverless.sh and on raster drivers whose
+# printers turn a back side each way (the raster driver of 6-driverless.sh
+# flips it; here one rotates it and one turns it by hand).
 # The comparison moves each page's ink on CUPS's own queue by morvane's
 # record and by the shift of its side of the sheet (side_shifts in
 # oracles.sh). Jobs with a shift that is no number or that puts a side's
 # image off the sheet must fail alone. Sourced by run.sh; uses the files
-# of 4-jobs.sh and the printers and PPDs of 6-driverless.sh.
+# of 4-jobs.sh, the PPDs of 2-queues.sh and the printers and PPDs of
+# 6-driverless.sh.
 need_server
 
 # The sample PPD with a choice of two sides, one-sided unless a job asks.
@@ -50,7 +53,9 @@ sided sided.ppd
 sided-defaults sided.ppd
 pdf-defaults pdf 3200
 rotated Rotated.ppd 3400
+rotated-defaults Rotated.ppd 3400
 manual-tumble ManualTumble.ppd 3400
+pjl-defaults d.ppd 3400
 QUEUES
 # QUEUE NAME VALUE [TYPED MM]: the queue's default for the attribute NAME,
 # set by morvane-setup QUEUE --shift TYPED MM where it sets that one, by
@@ -72,6 +77,10 @@ sided-defaults y-side2-image-shift 200 y-back 2
 pdf-defaults x-image-shift 150 x 1.5
 pdf-defaults y-image-shift -90
 pdf-defaults y-side2-image-shift 200 y-back 2
+rotated-defaults x-image-shift 150 x 1.5
+rotated-defaults y-side2-image-shift 200 y-back 2
+pjl-defaults x-image-shift 150 x 1.5
+pjl-defaults y-side2-image-shift 200 y-back 2
 DEFAULTS
 
 # A document of three pages, in PostScript and PDF: an odd count.
@@ -111,11 +120,21 @@ pdf-defaults job.txt - -o x-image-shift=-60
 urf-printer job.ps - -o y-image-shift=250
 urf-printer job.pdf - $long $back
 urf-printer job.pdf - $short $back
+urf-printer odd.pdf - -o number-up=2 $short $back
+pwg-printer job.pdf - $long $back
 raster-driver job.pdf - $short $back
 rotated job.pdf - $long $back
 rotated job.pdf - $short $back
+rotated odd.pdf - -n 2 -o collate=true $long $back
+rotated-defaults job.pdf - $long -o y-side1-image-shift=50
 manual-tumble job.pdf - $long $back
 manual-tumble job.pdf - $short $back
+d job.ps A4 $back
+d odd.pdf A4 -o number-up=2 $short -o y-image-shift=250
+b odd.ps A4 -n 2 -o collate=true $long $back
+pjl-defaults job.pdf A4 -o x-side1-image-shift=75
+pjl-defaults pages.txt A4 $short -o y-side2-image-shift=-120
+sided job.pdf A4 -o landscape $long $back
 JOBS
 
 # Jobs that must fail with one ERROR: line: a shift that is no whole
@@ -143,4 +162,5 @@ pdf-printer -o x-image-shift=abc
 pdf-printer $long -o y-side2-image-shift=99999
 rotated -o x-image-shift=abc
 rotated $long -o y-side2-image-shift=99999
+pjl-defaults $long -o y-side2-image-shift=99999
 FAILING
