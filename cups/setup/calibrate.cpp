@@ -12,6 +12,7 @@
 #include "image_shift.h"
 #include "log.h"
 #include "queue.h"
+#include "queue_shifts.h"
 #include "server.h"
 #include "sizes.h"
 #include "text.h"
@@ -452,13 +453,9 @@ static void say_held(const char *queue, const queue_facts *facts)
 static bool shifts_of(const queue_facts *facts, page_shifts *page,
     const char **duplex, const char **choice)
 {
-	// The queue's defaults in the order of image_shift_names.
-	const char *const given[image_shift_attributes] = {facts->shifts[0],
-	    facts->y_shift, facts->shifts[1], facts->shifts[2], facts->shifts[3],
-	    facts->shifts[4]};
 	const char *texts[image_shift_attributes];
 	for (int i = 0; i < image_shift_attributes; i++)
-		texts[i] = given[i][0] != '\0' ? given[i] : nullptr;
+		texts[i] = facts->shifts[i][0] != '\0' ? facts->shifts[i] : nullptr;
 	image_shifts shifts;
 	if (!read_image_shifts(texts, &shifts))
 		return false;
@@ -509,6 +506,7 @@ bool calibrate(const work *w, const char *queue, const char *size)
 	page_value page = {.text = "", .size = size, .sheet = {}, .shifts = {}};
 	const char *duplex = nullptr, *choice = nullptr;
 	if (!value_on(facts.ppd.get(), queue, &dots, &page) ||
+	    !shifts_whole(queue, &facts) ||
 	    !shifts_of(&facts, &page.shifts, &duplex, &choice))
 		return false;
 	int job = create_job(http.get(), queue, size, duplex, choice);

@@ -17,7 +17,9 @@
 //                                   y-front, x-back, y-back) of MM
 //                                   millimetres, its IPP default
 //   morvane-setup QUEUE --no-shift NAME
-//                                   that default dropped
+//                                   that default dropped (also y, the
+//                                   vertical one of both sides, which an
+//                                   administrator may have set)
 //   morvane-setup --check [QUEUE]   whether the queues have what was set
 //   morvane-setup --remove QUEUE    the queue's PPD without morvane's lines,
 //                                   and without its image shifts

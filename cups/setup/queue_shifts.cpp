@@ -32,11 +32,13 @@ const char *said_value(const char *text, char said[buffer_size])
 const char *not_whole(const char *queue, int index, const char *text,
     char why[buffer_size])
 {
+	const shift_name *name = &shift_names[index];
 	// NOLINTNEXTLINE(cert-err33-c): a message cut short still says it.
 	snprintf(why, buffer_size, "%s: the queue's %s \"%.80s\" is not a whole "
 	    "number of hundredths of a millimetre, so every job fails: "
-	    "morvane-setup %s --shift %s MM sets a new one", queue,
-	    shift_names[index].option, text, queue, shift_names[index].typed);
+	    "morvane-setup %s %s %s%s", queue, name->option, text, queue,
+	    name->set_here ? "--shift" : "--no-shift", name->typed,
+	    name->set_here ? " MM sets a new one" : " drops it");
 	return why;
 }
 
@@ -156,11 +158,22 @@ void show_shifts(const char *queue, const queue_facts *facts)
 	}
 }
 
-bool check_shifts(const char *queue, const queue_facts *facts)
+bool shifts_whole(const char *queue, const queue_facts *facts)
 {
 	bool ok = true;
 	long value = 0;
 	char why[buffer_size];
+	for (int i = 0; i < shift_count; i++) {
+		const char *text = facts->shifts[i];
+		if (text[0] != '\0' && !read_image_shift(text, &value))
+			ok = report_error("%s", not_whole(queue, i, text, why));
+	}
+	return ok;
+}
+
+bool check_shifts(const char *queue, const queue_facts *facts)
+{
+	long value = 0;
 	calibration values;
 	if (!has_shifts(facts))
 		return true;
@@ -169,16 +182,11 @@ bool check_shifts(const char *queue, const queue_facts *facts)
 	if (!facts_calibration(facts, &values))
 		return false;
 	show_shifts(queue, facts);
-	for (int i = 0; i < shift_count; i++) {
-		const char *text = facts->shifts[i];
-		if (text[0] == '\0')
-			continue;
-		if (!read_image_shift(text, &value))
-			ok = report_error("%s", not_whole(queue, i, text, why));
-		else
+	bool ok = shifts_whole(queue, facts);
+	for (int i = 0; i < shift_count; i++)
+		if (read_image_shift(facts->shifts[i], &value))
 			ok = shift_fits_papers(facts->ppd.get(), &values, queue, i,
 			    value) && ok;
-	}
 	return ok;
 }
 
@@ -187,19 +195,22 @@ bool forget_shifts(http_t *http, const char *queue, const queue_facts *facts)
 	queue_default defaults[shift_count + 1];
 	char said[buffer_size], list[buffer_size] = "";
 	size_t used = 0;
+	int count = 0;
 	for (int i = 0; i < shift_count; i++) {
-		defaults[i] = queue_default{.option = shift_names[i].option,
+		if (!shift_names[i].set_here)
+			continue;
+		defaults[count++] = queue_default{.option = shift_names[i].option,
 		    .value = nullptr};
 		if (facts->shifts[i][0] != '\0' && used < sizeof list)
 			used += snprintf(list + used, sizeof list - used, "%s%s %s",
 			    used > 0 ? ", " : "", shift_names[i].typed,
 			    said_value(facts->shifts[i], said));
 	}
-	defaults[shift_count] = queue_default{.option = shifts_note_option,
+	defaults[count++] = queue_default{.option = shifts_note_option,
 	    .value = nullptr};
 	if (list[0] == '\0' && facts->shifts_note[0] == '\0')
 		return true;
-	if (!change_defaults(http, queue, defaults, shift_count + 1))
+	if (!change_defaults(http, queue, defaults, count))
 		return false;
 	if (list[0] != '\0')
 		printf("%s: the server no longer keeps its shifts: %s\n", queue,

@@ -24,13 +24,19 @@ bool has_shifts(const queue_facts *facts);
 // Says each shift that the queue has, in millimetres and with its default.
 void show_shifts(const char *queue, const queue_facts *facts);
 
+// Whether each shift that the queue has is a whole number of hundredths,
+// which the filters read. Only reads. Returns false after the error line
+// of each that is not.
+bool shifts_whole(const char *queue, const queue_facts *facts);
+
 // Says each shift that the queue has and checks that it keeps the image on
 // every paper of its PPD. Only reads. Returns false after the error line
 // of each that fails the queue's jobs.
 bool check_shifts(const char *queue, const queue_facts *facts);
 
-// Drops every shift of the queue and the note, where it has some, and says
-// which. Returns false after the error line.
+// Drops every shift of the queue that morvane-setup sets, and the note,
+// where it has some, and says which: a vertical shift of both sides that an
+// administrator set stays. Returns false after the error line.
 bool forget_shifts(http_t *http, const char *queue, const queue_facts *facts);
 
 #endif

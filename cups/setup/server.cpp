@@ -115,7 +115,6 @@ void read_facts(ipp_t *response, queue_facts *facts)
 	    ippGetBoolean(accepting, 0) != 0;
 	facts->stopped = ippGetInteger(ippFindAttribute(response,
 	    "printer-state", IPP_TAG_ENUM), 0) == IPP_PSTATE_STOPPED;
-	copy_value(response, "y-image-shift-default", facts->y_shift);
 }
 
 // The path of the printer's PPD on the server: its URI's resource and
@@ -199,7 +198,7 @@ bool fetch_queue(http_t *http, const work *w, const char *queue,
 	    "printer-state", "printer-state-message",
 	    "printer-is-accepting-jobs", shift_names[0].option,
 	    shift_names[1].option, shift_names[2].option, shift_names[3].option,
-	    shift_names[4].option, shifts_note_option, "y-image-shift-default"};
+	    shift_names[4].option, shift_names[5].option, shifts_note_option};
 	ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
 	    "requested-attributes", sizeof wanted / sizeof wanted[0], nullptr,
 	    wanted);

@@ -51,9 +51,6 @@ struct queue_facts {
 	bool accepting;            // it takes new jobs
 	bool stopped;              // it holds its jobs: disabled, or its
 	                           // printer stopped
-	char y_shift[buffer_size]; // its y-image-shift-default, for both
-	                           // sides, which morvane-setup leaves to the
-	                           // vertical dots, or empty
 };
 
 // Asks the server about the queue; a printer's PPD goes to w->given, a

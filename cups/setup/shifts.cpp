@@ -12,11 +12,18 @@
 #include "text.h"
 
 const shift_name shift_names[shift_count] = {
-    {.typed = "x", .option = "x-image-shift-default", .axis = 0},
-    {.typed = "x-front", .option = "x-side1-image-shift-default", .axis = 0},
-    {.typed = "y-front", .option = "y-side1-image-shift-default", .axis = 1},
-    {.typed = "x-back", .option = "x-side2-image-shift-default", .axis = 0},
-    {.typed = "y-back", .option = "y-side2-image-shift-default", .axis = 1}};
+    {.typed = "x", .option = "x-image-shift-default", .axis = 0,
+        .set_here = true},
+    {.typed = "y", .option = "y-image-shift-default", .axis = 1,
+        .set_here = false},
+    {.typed = "x-front", .option = "x-side1-image-shift-default", .axis = 0,
+        .set_here = true},
+    {.typed = "y-front", .option = "y-side1-image-shift-default", .axis = 1,
+        .set_here = true},
+    {.typed = "x-back", .option = "x-side2-image-shift-default", .axis = 0,
+        .set_here = true},
+    {.typed = "y-back", .option = "y-side2-image-shift-default", .axis = 1,
+        .set_here = true}};
 
 bool note_names(const char *note, const char *option)
 {
@@ -83,9 +90,15 @@ bool read_millimetres(const char *text, long *hundredths)
 bool shift_to_set(const char *typed, const char *mm, int *index,
     long *hundredths)
 {
-	return find_shift(typed, index) && (read_millimetres(mm, hundredths) ||
-	    report_error("the shift %s \"%s\" is not millimetres with at most two "
-	    "decimals, such as 1.5 or -0.25", typed, mm));
+	if (!find_shift(typed, index))
+		return false;
+	if (!shift_names[*index].set_here)
+		return report_error("the vertical shift of both sides is the "
+		    "queue's vertical dots, which morvane-setup QUEUE DOTS sets: "
+		    "NAME is x, x-front, y-front, x-back or y-back");
+	return read_millimetres(mm, hundredths) || report_error("the shift %s "
+	    "\"%s\" is not millimetres with at most two decimals, such as 1.5 "
+	    "or -0.25", typed, mm);
 }
 
 void format_millimetres(long hundredths, char text[mm_text_size])

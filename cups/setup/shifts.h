@@ -14,14 +14,18 @@
 #include "paper.h"
 
 // A shift as morvane-setup names it, the queue's default that holds it
-// (the filters read it as that name without "-default") and its axis,
-// 0 for x, 1 for y.
+// (the filters read it as that name without "-default"), its axis, 0 for
+// x, 1 for y, and whether morvane-setup sets it. The vertical shift of both
+// sides is the queue's vertical dots: morvane-setup shows, checks and drops
+// a default for it that an administrator set, and sets none.
 struct shift_name {
 	const char *typed;
 	const char *option;
 	int axis;
+	bool set_here;
 };
-constexpr int shift_count = 5;
+// In the order of image_shift_names.
+constexpr int shift_count = image_shift_attributes;
 extern const shift_name shift_names[shift_count];
 
 // The option in which the server keeps the names of the defaults that

@@ -164,8 +164,10 @@ RUNS
 
 # A queue's image shifts: set in millimetres as the queue's defaults in
 # hundredths, refused where they put the image off one of its papers,
-# shown, checked (also those set by hand), dropped one by one, and dropped
-# all by --remove. RUN|STATUS|STANDARD OUTPUT|STANDARD ERROR, \n between
+# shown, checked (also those set by hand, the vertical one of both sides,
+# which morvane-setup does not set, among them; a calibration page is
+# refused where one is no number), dropped one by one, and dropped all by
+# --remove, but for that vertical one. RUN|STATUS|STANDARD OUTPUT|STANDARD ERROR, \n between
 # lines; RUN is "lpadmin ARGUMENTS" or morvane-setup's.
 lpadmin -p shifted -E -v "save:$tmp/printed" -P "$sample" 2>"$tmp/err" ||
     fail "queue shifted: $(cat "$tmp/err")"
@@ -173,6 +175,7 @@ shows="shifted: vertical dots 3473, its PPD's *MorvaneVerticalDots, measured on 
 checks="shifted: morvane-filter runs, vertical dots 3473, its PPD's *MorvaneVerticalDots, measured on A4"
 front="shifted: shift x-front 1.5 mm, the queue's x-side1-image-shift-default 150"
 back="shifted: shift y-back -0.25 mm, the queue's y-side2-image-shift-default -25"
+y_whole="shifted: the queue's y-image-shift-default \"-0.9\" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --no-shift y drops it"
 while IFS='|' read -r run status out err; do
 	case $run in
 	lpadmin*) $run 2>"$tmp/err" || fail "$run: $(cat "$tmp/err")"; continue ;;
@@ -190,7 +193,7 @@ shifted --shift x 149.7|1||morvane-setup: shifted: shift x 149.7 mm puts the ima
 shifted --shift x-back -146.65|1||morvane-setup: shifted: shift x-back -146.65 mm puts the image off the sheet of A5: from -146.64 to 149.69 mm fit every paper of the queue
 shifted --shift y-front 209.92|1||morvane-setup: shifted: shift y-front 209.92 mm puts the image off the sheet of A5: from -209.89 to 209.91 mm fit every paper of the queue
 shifted --shift y-front 1.555|1||morvane-setup: the shift y-front "1.555" is not millimetres with at most two decimals, such as 1.5 or -0.25
-shifted --shift y 1|1||morvane-setup: there is no shift "y": NAME is x, x-front, y-front, x-back or y-back
+shifted --shift y 1|1||morvane-setup: the vertical shift of both sides is the queue's vertical dots, which morvane-setup QUEUE DOTS sets: NAME is x, x-front, y-front, x-back or y-back
 nosuch --shift x 1|1||morvane-setup: there is no queue nosuch on the CUPS server $CUPS_SERVER
 raw --shift x 1|1||morvane-setup: raw is a raw queue, with no PPD: its jobs reach the printer through no filter; lpadmin -p raw -m MODEL gives it one
 shifted|0|$shows\n$front\n$back|
@@ -198,15 +201,26 @@ shifted|0|$shows\n$front\n$back|
 lpadmin -p shifted -o x-image-shift-default=abc
 shifted|0|$shows\nshifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one\n$front\n$back|
 --check shifted|1|$checks\nshifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one\n$front\n$back|morvane-setup: shifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one
+--calibrate shifted|1||morvane-setup: shifted: the queue's x-image-shift-default "abc" is not a whole number of hundredths of a millimetre, so every job fails: morvane-setup shifted --shift x MM sets a new one
 shifted --no-shift x|0|shifted: the server no longer keeps shift x "abc", the queue's x-image-shift-default|
+lpadmin -p shifted -o y-image-shift-default=-90
+shifted|0|$shows\nshifted: shift y -0.9 mm, the queue's y-image-shift-default -90\n$front\n$back|
+lpadmin -p shifted -o y-image-shift-default=-0.9
+--check shifted|1|$checks\n$y_whole\n$front\n$back|morvane-setup: $y_whole
+--calibrate shifted|1||morvane-setup: $y_whole
+lpadmin -p shifted -o y-image-shift-default=21000
+--check shifted|1|$checks\nshifted: shift y 210 mm, the queue's y-image-shift-default 21000\n$front\n$back|morvane-setup: shifted: shift y 210 mm puts the image off the sheet of A5: from -209.89 to 209.91 mm fit every paper of the queue
+shifted --no-shift y|0|shifted: the server no longer keeps shift y 210 mm, the queue's y-image-shift-default|
 lpadmin -p shifted -o y-side1-image-shift-default=21000
 --check shifted|1|$checks\n$front\nshifted: shift y-front 210 mm, the queue's y-side1-image-shift-default 21000\n$back|morvane-setup: shifted: shift y-front 210 mm puts the image off the sheet of A5: from -209.89 to 209.91 mm fit every paper of the queue
 shifted --shift y-front -209.89|0|shifted: shift y-front now -209.89 mm, the queue's y-side1-image-shift-default -20989|
 shifted --no-shift x-front|0|shifted: the server no longer keeps shift x-front 1.5 mm, the queue's x-side1-image-shift-default|
 shifted 3773|0|shifted: morvane-filter now runs after CUPS's filters, with vertical dots 3773, measured on A4|
 --check shifted|1|shifted: morvane-filter runs, vertical dots 3773, its PPD's *MorvaneVerticalDots, measured on A4\nshifted: shift y-front -209.89 mm, the queue's y-side1-image-shift-default -20989\n$back|morvane-setup: shifted: shift y-front -209.89 mm puts the image off the sheet of A5: from -184.49 to 235.31 mm fit every paper of the queue
+lpadmin -p shifted -o y-image-shift-default=-90
 --remove shifted|0|shifted: morvane-filter no longer runs; the PPD's own filter lines are back\nshifted: the server no longer keeps its shifts: y-front -209.89 mm, y-back -0.25 mm|
-shifted|0|shifted: its PPD does not run morvane-filter; morvane-setup shifted --neutral sets 3473, which leaves the page where it is on A4|
+shifted|0|shifted: its PPD does not run morvane-filter; morvane-setup shifted --neutral sets 3473, which leaves the page where it is on A4\nshifted: shift y -0.9 mm, the queue's y-image-shift-default -90|
+shifted --no-shift y|0|shifted: the server no longer keeps shift y -0.9 mm, the queue's y-image-shift-default|
 shifted --no-shift y-back|0|shifted: no shift y-back is set; nothing changed|
 shifted --shift x 1|1||morvane-setup: shifted: its PPD does not run morvane-filter, which applies the shift: morvane-setup shifted --neutral sets it up first
 plain --shift x 1|0|plain: shift x now 1 mm, the queue's x-image-shift-default 100|
