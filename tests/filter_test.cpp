@@ -427,7 +427,8 @@ TEST(plan_document, drops_cups_block_and_takes_the_documents_sizes)
 
 // The job's image shifts in a document's plan: on the record's shift, the
 // same on both sides in the record's own layout and table, and a layout of
-// two pages where a two-sided job shifts its sides apart.
+// two pages where a two-sided job shifts its sides apart, with the table's
+// procedure that keeps a page's side.
 TEST(plan_document, gives_each_side_its_image_shift)
 {
 	char folder[folder_size];
@@ -526,6 +527,10 @@ TEST(plan_document, gives_each_side_its_image_shift)
 		std::string shifts = plan.shifts;
 		EXPECT_NE(shifts.find(std::string("MorvanePageSizes[") + c.row +
 		    "]put"), std::string::npos) << c.what << shifts;
+		// A page's request of the device keeps its side's place where
+		// the sides are apart.
+		EXPECT_EQ(shifts.find("MorvaneFrontDevice") != std::string::npos,
+		    c.sided) << c.what;
 	}
 	remove_folder(folder);
 }

@@ -180,8 +180,8 @@ bool shift_table(const postscript_job *j, const document *doc,
 		}
 		add_shift(&rows, sizes.size[i], own.shift);
 	}
-	return end_shifts(&rows) || report_error("the job's page sizes do not "
-	    "fit in a buffer");
+	return end_shifts(&rows, plan->sided) ||
+	    report_error("the job's page sizes do not fit in a buffer");
 }
 
 }

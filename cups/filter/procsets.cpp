@@ -8,7 +8,8 @@
 // pstops would swallow them, as they do without the filter. A request in
 // a page then gives the page the shift of morvane's record for the size in
 // effect, from the printer's default matrix for that size, as pstops'
-// code at the page's start gives it; a size without a record stops the job
+// code at the page's start gives it (where the sides are shifted apart,
+// its side's: sides_apart below); a size without a record stops the job
 // with an error on the printer. Outside the pages, a request for the size
 // of the job's record (the document's setup may ask for it) gives pstops
 // the printer's default matrix for it; one for another size, which every
@@ -71,12 +72,35 @@ void add_shift(shift_rows *rows, const float size[2], const double shift[2])
 		    (double)size[1], shift[0] * 72, shift[1] * 72);
 }
 
-bool end_shifts(shift_rows *rows)
+// Where the sides are shifted apart, the table's one row holds the front's
+// shift, and pstops' code at a page's start the shift of the page's side,
+// in PStoPSmatrix. MorvanePageDevice then becomes a procedure that, in a
+// page, takes that page's shift from PStoPSmatrix (from the printer's
+// default matrix before the request) and, where the page's size stays,
+// gives it back on the default matrix after the request: the page keeps
+// its side's place. MorvaneFrontDevice is the procedure of the table, kept
+// once for all the documents of the job.
+static const char sides_apart[] =
+    "userdict/MorvaneFrontDevice known not\n"
+    " {userdict/MorvaneFrontDevice/MorvanePageDevice load put}if\n"
+    "userdict/MorvanePageDevice{userdict/PStoPSsaved known\n"
+    " {currentpagedevice/PageSize get aload pop 2 array astore\n"
+    "  PStoPSmatrix matrix MorvaneDefaultMatrix matrix invertmatrix\n"
+    "  matrix concatmatrix 3 -1 roll MorvaneFrontDevice\n"
+    "  exch aload pop currentpagedevice/PageSize get aload pop\n"
+    "  3 -1 roll sub abs 1 le 3 1 roll sub abs 1 le and\n"
+    "  {matrix MorvaneDefaultMatrix setmatrix concat\n"
+    "   userdict/PStoPSmatrix matrix currentmatrix put\n"
+    "   initclip PStoPSxform concat}{pop}ifelse}\n"
+    " {MorvaneFrontDevice}ifelse}put\n";
+
+bool end_shifts(shift_rows *rows, bool sided)
 {
-	const char end[] = "]put\nuserdict/setpagedevice/MorvanePageDevice "
-	    "load put\n%%EndProcSet\n";
+	const char end[] = "userdict/setpagedevice/MorvanePageDevice load "
+	    "put\n%%EndProcSet\n";
 	if (rows->used < buffer_size)
 		rows->used += snprintf(rows->text + rows->used,
-		    buffer_size - rows->used, "%s", end);
+		    buffer_size - rows->used, "]put\n%s%s", sided ? sides_apart :
+		    "", end);
 	return rows->used < buffer_size;
 }

@@ -20,7 +20,10 @@ void begin_shifts(shift_rows *rows);
 // A row: the page size in points, and the shift in inches of morvane's
 // record for it.
 void add_shift(shift_rows *rows, const float size[2], const double shift[2]);
-// Returns false where the table does not fit in the buffer.
-bool end_shifts(shift_rows *rows);
+// Ends the table; where the document's sides are shifted apart (sided),
+// a page's request of the device that keeps its size keeps the page's
+// place on its side. Returns false where the table does not fit in the
+// buffer.
+bool end_shifts(shift_rows *rows, bool sided);
 
 #endif

@@ -93,6 +93,18 @@ DEFAULTS
 	echo '%%EOF'
 } >"$tmp/odd.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -o "$tmp/odd.pdf" "$tmp/odd.ps"
+# Pages that ask the device for something of their own, the paper's size
+# or a tray, as a cover from another tray does: each keeps its side's place.
+{
+	printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 3' '%%EndComments'
+	for page in 1 2 3; do
+		printf '%s\n' "%%Page: $page $page" \
+		    '<< /PageSize [595 842] >> setpagedevice' \
+		    '<< /ManualFeed false >> setpagedevice' \
+		    "$((100 * page)) 150 moveto 300 $((200 + 100 * page)) lineto stroke showpage"
+	done
+	echo '%%EOF'
+} >"$tmp/device-pages.ps"
 # Text of two pages. (CUPS prints a document of one page on one side, and
 # so does morvane-filter: job.txt.)
 seq 90 | sed 's/^/line /' >"$tmp/pages.txt"
@@ -108,6 +120,7 @@ sided pages.txt A4 $short $back
 sided job.txt A4 $long $back
 sided odd.ps A4 $long $back
 sided odd.ps A4 -n 2 -o collate=true $long $back
+sided device-pages.ps A4 $long $back
 sided odd.pdf A4 -o number-up=2 $long $back
 sided-defaults job.ps A4 $long -o y-side2-image-shift=-120
 sided-defaults job.pdf A4 -o x-image-shift=-60
