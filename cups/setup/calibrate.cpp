@@ -455,7 +455,8 @@ static bool shifts_of(const queue_facts *facts, page_shifts *page,
 {
 	const char *texts[image_shift_attributes];
 	for (int i = 0; i < image_shift_attributes; i++)
-		texts[i] = facts->shifts[i][0] != '\0' ? facts->shifts[i] : nullptr;
+		texts[i] = facts->shifts[i][0] != '\0' ? facts->shifts[i] :
+		    nullptr;
 	image_shifts shifts;
 	if (!read_image_shifts(texts, &shifts))
 		return false;
